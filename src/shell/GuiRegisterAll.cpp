@@ -1,0 +1,9 @@
+#include "shell/GuiWindowRegistry.h"
+
+namespace pellum {
+
+void RegisterSettingsWindows();
+
+void RegisterAllWindows() { RegisterSettingsWindows(); }
+
+} // namespace pellum

@@ -1,0 +1,27 @@
+#include "shell/GuiWindowRegistry.h"
+
+#include <QHash>
+
+namespace pellum {
+namespace {
+QHash<QString, WindowOpener>& Registry() {
+    static QHash<QString, WindowOpener> registry;
+    return registry;
+}
+} // namespace
+
+void RegisterWindow(const QString& className, WindowOpener opener) {
+    Registry().insert(className, std::move(opener));
+}
+
+bool IsWindowRegistered(const QString& className) { return Registry().contains(className); }
+
+bool OpenRegisteredWindow(const QString& className, QWidget* parent) {
+    auto it = Registry().constFind(className);
+    if (it == Registry().constEnd() || !it.value())
+        return false;
+    it.value()(parent);
+    return true;
+}
+
+} // namespace pellum

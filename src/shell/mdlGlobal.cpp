@@ -1,0 +1,15 @@
+#include "shell/mdlGlobal.h"
+
+namespace mdlGlobal {
+
+void SetProgramFolder(const QString& folder) {
+    ProgramFolder = folder;
+    if (!ProgramFolder.endsWith(QLatin1Char('/')))
+        ProgramFolder += QLatin1Char('/');
+    FilesFolder = ProgramFolder + QStringLiteral("files/");
+    ConvertedBitmapPath = ProgramFolder + QStringLiteral("CBT.bmp");
+}
+
+QString IconPath() { return ProgramFolder + QStringLiteral("icons/icon.ico"); }
+
+} // namespace mdlGlobal
