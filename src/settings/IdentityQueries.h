@@ -1,0 +1,26 @@
+// Who the printer is: its emulation (command language), firmware version,
+// printed length and serial number. Key-value models are asked through the
+// key-value protocol, the others with short fixed commands on the TSPL
+// connection.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+namespace IdentityQueries {
+
+// The emulation code in the coding of CurrentFamily. Expects the TSPL
+// connection to CurrentPort to be open; leaves it open.
+std::int32_t QueryEmulation();
+
+// Opens and closes the TSPL connection itself; true when the printer's
+// firmware is at least `requiredVersion` (dotted decimal, "1.03.0").
+bool CheckFirmwareVersion(const QString& requiredVersion);
+
+// Expect an open connection.
+QString ReadFirmwareVersion();
+QString ReadPrintedLength();
+QString ReadSerialNumber();
+
+} // namespace IdentityQueries
