@@ -37,7 +37,8 @@ enum PellumSdkResult {
     PELLUM_ERR_IO = 10,             /* any other input/output error */
     PELLUM_ERR_REFUSED = 11,        /* the network peer refused the connection */
     PELLUM_ERR_HOST_NOT_FOUND = 12, /* the network host name could not be resolved */
-    PELLUM_ERR_BAD_SETTINGS = 13    /* the serial line settings could not be applied */
+    PELLUM_ERR_BAD_SETTINGS = 13,   /* the serial line settings could not be applied */
+    PELLUM_ERR_UNREACHABLE = 14     /* no route to the network host */
 };
 
 /* TSPL_SDK and CPCL_SDK */
@@ -83,6 +84,7 @@ inline const char* PellumSdkResultMeaning(int32_t code) {
     case PELLUM_ERR_REFUSED: return "the network peer refused the connection";
     case PELLUM_ERR_HOST_NOT_FOUND: return "the network host name could not be resolved";
     case PELLUM_ERR_BAD_SETTINGS: return "the serial line settings could not be applied";
+    case PELLUM_ERR_UNREACHABLE: return "the network host cannot be reached";
     case -6: return "no printer object has been created";
     default: return "unknown result code";
     }

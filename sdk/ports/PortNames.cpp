@@ -108,7 +108,7 @@ std::vector<std::pair<std::string, std::string>> ReadPortsSection(const std::str
 }
 
 bool NodeExists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
 }
 
@@ -146,7 +146,7 @@ bool IsGhostSerialPort(int index) {
     if (fd < 0) {
         return false; // cannot tell (e.g. no permission): list it
     }
-    struct serial_struct info{};
+    struct serial_struct info {};
     const bool ghost = ::ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type == PORT_UNKNOWN;
     ::close(fd);
     return ghost;
