@@ -153,7 +153,7 @@ int Ports(const QStringList& args) {
     if (!args.isEmpty())
         return Fail(QStringLiteral("ports takes no arguments"), kExitUsage);
     const QString portMap = mdlGlobal::FilesFolder + QStringLiteral("PortMap.ini");
-    for (const QString kind : {QStringLiteral("COM"), QStringLiteral("LPT")})
+    for (const QString& kind : {QStringLiteral("COM"), QStringLiteral("LPT")})
         for (const auto& p : pellum::EnumerateSystemPorts(kind, portMap))
             Print(p.name + QLatin1Char('\t') + p.device);
     return kExitOk;
