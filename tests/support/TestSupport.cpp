@@ -152,19 +152,29 @@ std::int32_t FakePrinterLibrary::Write(PellumHandle, const std::uint8_t* data, s
     return Next(writeResults);
 }
 
+std::int32_t FakePrinterLibrary::TakeReply(std::uint8_t* buf, std::int32_t size, int endByte) {
+    if (replies.empty())
+        return 0;
+    QByteArray& chunk = replies.front();
+    qsizetype take = chunk.size();
+    if (endByte >= 0) {
+        qsizetype stop = chunk.indexOf(static_cast<char>(endByte));
+        if (stop >= 0)
+            take = stop + 1;
+    }
+    const auto n = static_cast<std::int32_t>(std::min<qsizetype>(take, size));
+    std::memcpy(buf, chunk.constData(), static_cast<size_t>(n));
+    chunk.remove(0, n);
+    if (chunk.isEmpty())
+        replies.pop_front();
+    return n;
+}
+
 std::int32_t FakePrinterLibrary::Read(PellumHandle, std::uint8_t* buf, std::int32_t size,
                                       std::int32_t* got) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_calls.push_back({"read", {}, {}, size, -1});
-    std::int32_t n = 0;
-    if (!replies.empty()) {
-        QByteArray& chunk = replies.front();
-        n = static_cast<std::int32_t>(std::min<qsizetype>(chunk.size(), size));
-        std::memcpy(buf, chunk.constData(), static_cast<size_t>(n));
-        chunk.remove(0, n);
-        if (chunk.isEmpty())
-            replies.pop_front();
-    }
+    const std::int32_t n = TakeReply(buf, size, -1);
     if (got)
         *got = n;
     return Next(readResults);
@@ -174,17 +184,7 @@ std::int32_t FakePrinterLibrary::ReadEof(PellumHandle, std::uint8_t* buf, std::i
                                          std::uint8_t end, std::int32_t* got) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_calls.push_back({"readEof", {}, {}, size, end});
-    std::int32_t n = 0;
-    if (!replies.empty()) {
-        QByteArray& chunk = replies.front();
-        qsizetype stop = chunk.indexOf(static_cast<char>(end));
-        qsizetype take = stop < 0 ? chunk.size() : stop + 1;
-        n = static_cast<std::int32_t>(std::min<qsizetype>(take, size));
-        std::memcpy(buf, chunk.constData(), static_cast<size_t>(n));
-        chunk.remove(0, n);
-        if (chunk.isEmpty())
-            replies.pop_front();
-    }
+    const std::int32_t n = TakeReply(buf, size, end);
     if (got)
         *got = n;
     return Next(readResults);

@@ -73,6 +73,9 @@ public:
 
 private:
     std::int32_t Next(std::deque<std::int32_t>& q);
+    // Delivers the front reply chunk: at most `size` bytes, and with an end
+    // byte (>= 0) no further than it.
+    std::int32_t TakeReply(std::uint8_t* buf, std::int32_t size, int endByte);
     connection::LibraryId m_id;
     mutable std::mutex m_mutex;
     std::vector<Call> m_calls;
