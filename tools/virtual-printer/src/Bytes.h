@@ -19,7 +19,9 @@ inline std::uint16_t checksum16(const Bytes& b, std::size_t count) {
 
 // "1B 1C 26": two upper-case digits per byte, single spaces between bytes.
 std::string hexText(const std::uint8_t* data, std::size_t count);
-inline std::string hexText(const Bytes& b) { return hexText(b.data(), b.size()); }
+inline std::string hexText(const Bytes& b) {
+    return hexText(b.data(), b.size());
+}
 
 // Parses hex digits with optional blanks between byte pairs ("1B 1C", "1b1c").
 // Returns false on an odd digit count or a non-hex character.
@@ -37,8 +39,12 @@ inline void putLe16(std::uint8_t* p, std::uint16_t v) {
     p[1] = static_cast<std::uint8_t>(v >> 8);
 }
 
-inline Bytes toBytes(std::string_view s) { return Bytes(s.begin(), s.end()); }
-inline std::string toString(const Bytes& b) { return std::string(b.begin(), b.end()); }
+inline Bytes toBytes(std::string_view s) {
+    return Bytes(s.begin(), s.end());
+}
+inline std::string toString(const Bytes& b) {
+    return std::string(b.begin(), b.end());
+}
 
 // Bytes up to (not including) the first byte at or below 0x20.
 std::string leadingText(const std::uint8_t* data, std::size_t count);

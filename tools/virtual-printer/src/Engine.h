@@ -47,12 +47,12 @@ public:
     Engine(Profile profile, Journal& journal, Faults& faults);
 
     // Timing of the printer's own waits.
-    int idleFlushMs = 300;   // bytes without an ending are journaled after this quiet time
-    int jobIdleMs = 2000;    // an unfinished print job is journaled after this quiet time
-    int blockTimeoutMs = 1000; // wait for the 256 bytes after a block write command
+    int idleFlushMs = 300;      // bytes without an ending are journaled after this quiet time
+    int jobIdleMs = 2000;       // an unfinished print job is journaled after this quiet time
+    int blockTimeoutMs = 1000;  // wait for the 256 bytes after a block write command
     int packetTimeoutMs = 1000; // wait for the rest of a download packet
-    int fwQuietMs = 500;     // quiet time after the last firmware record: send the final status
-    std::string pngDir;      // when set, every downloaded picture is also written as PNG here
+    int fwQuietMs = 500;        // quiet time after the last firmware record: send the final status
+    std::string pngDir;         // when set, every downloaded picture is also written as PNG here
 
     void feed(int link, const std::uint8_t* data, std::size_t count, Clock::time_point now,
               Actions& out);
@@ -129,8 +129,7 @@ private:
     void handleKvLine(int link, const Bytes& line, Actions& out);
     void handleDo(int link, const std::vector<std::string>& tokens, JsonLine& j, Actions& out);
     void handleGetval(int link, const std::string& key, JsonLine& j, Actions& out);
-    void handleSetval(const std::string& key, const std::string& value, JsonLine& j,
-                      Actions& out);
+    void handleSetval(const std::string& key, const std::string& value, JsonLine& j, Actions& out);
     void handlePacket(int link, Link& l, Actions& out);
     void handleLine(int link, Link& l, const Bytes& line, bool terminated, Clock::time_point now,
                     Actions& out);
@@ -157,6 +156,7 @@ private:
     std::map<int, Link> links_;
     Download download_;
     Firmware firmware_;
+    Clock::time_point now_{};
 };
 
 // The key names of the key-value protocol the printer knows.

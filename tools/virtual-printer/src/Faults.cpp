@@ -16,7 +16,9 @@ bool toInt(const std::string& s, long long& v) {
     return *end == '\0';
 }
 
-bool isOff(const std::vector<std::string>& w) { return w.size() > 1 && w[1] == "off"; }
+bool isOff(const std::vector<std::string>& w) {
+    return w.size() > 1 && w[1] == "off";
+}
 
 } // namespace
 
@@ -31,8 +33,8 @@ std::string Faults::describe() const {
     std::ostringstream s;
     s << "no-reply=" << (noReply ? "on" : "off") << " short-reply=" << shortReply
       << " split-reply=" << splitAt << "/" << splitPauseMs << "ms delay=" << delayMs
-      << " bad-checksum=" << (badChecksum ? "on" : "off") << " ack-status=" << ackStatusAt
-      << ":" << ackStatusValue << " fw-status=" << fwStatusValue << "@" << fwStatusAt
+      << " bad-checksum=" << (badChecksum ? "on" : "off") << " ack-status=" << ackStatusAt << ":"
+      << ackStatusValue << " fw-status=" << fwStatusValue << "@" << fwStatusAt
       << " drop-after=" << dropAfter << " refuse=" << (refuse ? "on" : "off") << " times=" << times
       << " only=";
     bool first = true;

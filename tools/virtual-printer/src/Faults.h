@@ -27,15 +27,13 @@ struct Faults {
     bool badChecksum = false;   // wrong checksum in block replies and packet acks
     long long ackStatusAt = -1; // packet index that gets a non-zero status
     int ackStatusValue = 1;
-    int fwStatusValue = -1;     // firmware status byte to send ...
-    int fwStatusAt = -1;        // ... after this header (0 = first); -1 = the final status
-    long long dropAfter = -1;   // drop the connection after receiving this packet index
-    bool refuse = false;        // refuse new connections
+    int fwStatusValue = -1;   // firmware status byte to send ...
+    int fwStatusAt = -1;      // ... after this header (0 = first); -1 = the final status
+    long long dropAfter = -1; // drop the connection after receiving this packet index
+    bool refuse = false;      // refuse new connections
 
     bool appliesTo(const std::string& kind) const;
-    bool anyReplyFault() const {
-        return noReply || shortReply >= 0 || splitAt >= 0 || delayMs > 0;
-    }
+    bool anyReplyFault() const { return noReply || shortReply >= 0 || splitAt >= 0 || delayMs > 0; }
     void clear() { *this = Faults(); }
     std::string describe() const;
     // Parses one fault command ("short-reply 10", "delay 50", "clear", ...).

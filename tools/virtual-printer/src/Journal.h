@@ -29,6 +29,10 @@ public:
     // A value that is already JSON (an array or object built by the caller).
     JsonLine& raw(std::string_view name, std::string_view json);
     const std::string& kind() const { return kind_; }
+    JsonLine& rename(std::string_view kind) {
+        kind_ = kind;
+        return *this;
+    }
     std::string text(const std::string& time) const;
 
 private:

@@ -90,7 +90,9 @@ bool IniFile::parse(const std::string& text, std::string& error) {
     return true;
 }
 
-bool IniFile::hasSection(const std::string& section) const { return data_.count(section) != 0; }
+bool IniFile::hasSection(const std::string& section) const {
+    return data_.count(section) != 0;
+}
 
 const std::vector<std::pair<std::string, std::string>>&
 IniFile::entries(const std::string& section) const {
@@ -210,7 +212,8 @@ Bytes makeDemoRaster(int width, int height) {
     putLe16(&r[0], static_cast<std::uint16_t>(bpr));
     putLe16(&r[2], static_cast<std::uint16_t>(blocks));
     auto set = [&](int x, int y) {
-        r[4 + static_cast<std::size_t>(y) * bpr + x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+        r[4 + static_cast<std::size_t>(y) * bpr + x / 8] |=
+            static_cast<std::uint8_t>(0x80 >> (x % 8));
     };
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {

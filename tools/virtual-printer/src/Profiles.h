@@ -44,16 +44,16 @@ struct Profile {
     std::string name;
     Protocol protocol = Protocol::Block;
     Layout layout = Layout::None;
-    std::string window;            // the settings window the program opens
-    int emulation = 1;             // code answered to the emulation query
-    int emulationOffset = -1;      // block offset that holds the emulation (0 ESC, 1 TSC)
+    std::string window;       // the settings window the program opens
+    int emulation = 1;        // code answered to the emulation query
+    int emulationOffset = -1; // block offset that holds the emulation (0 ESC, 1 TSC)
     std::vector<int> version{1, 0, 0};
     std::string serial;
     double printedLengthM = 0;
     int dpi = 203;
     long long storageCapacity = 0; // bytes, key-value models
     long long ramCapacity = 0;
-    Bytes block;                   // 256 bytes, block models
+    Bytes block;                             // 256 bytes, block models
     std::map<std::string, std::string> keys; // key store, key-value models
     std::vector<PreloadedFile> files;
 };
