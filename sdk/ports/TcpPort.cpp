@@ -19,6 +19,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// At most this many 4 KiB chunks of unread input are discarded at close.
+constexpr int kMaxDrainChunks = 256;
+
 class TcpPort final : public Port {
 public:
     TcpPort(int fd, const Timing& timing) : Port(fd, timing, true) {}
@@ -29,7 +32,10 @@ public:
         // Half-close first and discard what is queued, without waiting.
         ::shutdown(fd(), SHUT_WR);
         char scrap[4096];
-        while (::recv(fd(), scrap, sizeof scrap, MSG_DONTWAIT) > 0) {
+        for (int i = 0; i < kMaxDrainChunks; ++i) {
+            if (::recv(fd(), scrap, sizeof scrap, MSG_DONTWAIT) <= 0) {
+                break;
+            }
         }
     }
 

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <thread>
 #include <vector>
 
 using namespace pellum::test;
@@ -132,6 +133,28 @@ TEST_F(TcpDriverTest, OpeningAnotherPortMovesTheObjectToIt) {
     const std::uint8_t byte = 0x42;
     ASSERT_EQ(sdk::WriteData(handle_, &byte, 1), PELLUM_OK);
     EXPECT_EQ(second.Receive(1, 2000), Bytes{0x42});
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(TcpDriverTest, CloseWithAnUnreadReplyStillDeliversEverythingWritten) {
+    // Closing a socket that holds unread input resets the connection, and a
+    // reset throws away what is still queued for sending.
+    TcpPeer peer;
+    ASSERT_EQ(Open(peer.PortString()), PELLUM_OK);
+    peer.Connected();
+    peer.Send(ToBytes("ACK ACK ACK"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the reply is queued
+    Bytes data(256 * 1024);
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        data[i] = static_cast<std::uint8_t>(i * 7);
+    }
+    ASSERT_EQ(sdk::WriteData(handle_, data.data(), static_cast<std::int32_t>(data.size())),
+              PELLUM_OK);
+    ASSERT_EQ(sdk::ClosePort(handle_), PELLUM_OK);
+    EXPECT_EQ(peer.Receive(data.size(), 3000), data);
 }
 
 } // namespace
