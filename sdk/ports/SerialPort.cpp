@@ -3,10 +3,15 @@
 
 #include "PellumSdk.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <cctype>
+#include <string>
 
 namespace pellum::ports {
 namespace {
@@ -66,6 +71,59 @@ speed_t SpeedFor(int baud) {
     }
 }
 
+bool IsNumber(const char* text) {
+    if (*text == '\0') {
+        return false;
+    }
+    for (; *text != '\0'; ++text) {
+        if (!std::isdigit(static_cast<unsigned char>(*text))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// True when a descriptor other than ownFd, in any process, is open on the
+// device. The exclusive flag of a line outlives a holder that exited without
+// clearing it, so the flag alone does not prove that the line is in use.
+bool HeldElsewhere(dev_t device, int ownFd) {
+    DIR* proc = ::opendir("/proc");
+    if (proc == nullptr) {
+        return true; // cannot tell: believe the flag
+    }
+    const std::string self = std::to_string(::getpid());
+    const std::string own = std::to_string(ownFd);
+    bool held = false;
+    while (!held) {
+        const dirent* process = ::readdir(proc);
+        if (process == nullptr) {
+            break;
+        }
+        if (!IsNumber(process->d_name)) {
+            continue;
+        }
+        const std::string folder = std::string("/proc/") + process->d_name + "/fd/";
+        DIR* fds = ::opendir(folder.c_str());
+        if (fds == nullptr) {
+            continue;
+        }
+        while (const dirent* entry = ::readdir(fds)) {
+            if (!IsNumber(entry->d_name) || (self == process->d_name && own == entry->d_name)) {
+                continue;
+            }
+            struct stat st {};
+            if (::stat((folder + entry->d_name).c_str(), &st) == 0 && S_ISCHR(st.st_mode) &&
+                st.st_rdev == device) {
+                held = true;
+                break;
+            }
+        }
+        ::closedir(fds);
+    }
+    ::closedir(proc);
+    return held;
+}
+
 } // namespace
 
 OpenResult OpenSerialPort(const std::string& device, int baud, const Timing& timing) {
@@ -91,9 +149,11 @@ OpenResult OpenSerialPort(const std::string& device, int baud, const Timing& tim
         return fail(PELLUM_ERR_BAD_SETTINGS);
     }
     // A privileged process passes TIOCEXCL's open check, so ask whether
-    // another program has made the line exclusive.
+    // another program has made the line exclusive and still holds it.
     int exclusive = 0;
-    if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
+    struct stat st {};
+    if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0 && ::fstat(fd, &st) == 0 &&
+        HeldElsewhere(st.st_rdev, fd)) {
         return fail(PELLUM_ERR_BUSY);
     }
     termios saved{};
