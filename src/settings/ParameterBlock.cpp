@@ -1,0 +1,143 @@
+#include "settings/ParameterBlock.h"
+
+#include "connection/mdlPrinterLib_TSPL.h"
+#include "platform/Delay.h"
+#include "shell/Localization.h"
+#include "shell/mdlGlobal.h"
+
+#include <cstring>
+
+namespace ParameterBlockProtocol {
+
+namespace {
+
+bool Opened(std::int32_t result) {
+    return result == 0 || result == 5;
+}
+
+std::int32_t OpenSelectedPort() {
+    const std::int32_t rc = TsplOpenPort(mdlGlobal::CurrentPort);
+    mdlGlobal::LastResultCode = rc;
+    return rc;
+}
+
+std::int32_t Write(const QByteArray& bytes) {
+    const std::int32_t rc = TsplWriteData(bytes);
+    mdlGlobal::LastResultCode = rc;
+    return rc;
+}
+
+// Reads up to `size` bytes into `buffer`; the count of bytes received.
+std::int32_t ReadInto(std::uint8_t* buffer, std::int32_t size) {
+    std::int32_t count = 0;
+    mdlGlobal::LastResultCode =
+        TsplReadDataRetry(buffer, size, &count, kReadAttempts, kReadRetryPause);
+    if (count < 0)
+        count = 0;
+    if (count > size)
+        count = size;
+    return count;
+}
+
+void Fail(QString& message, QString* messageKey, const char* key) {
+    message = Localization::Msg(QString::fromLatin1(key));
+    if (messageKey)
+        *messageKey = QString::fromLatin1(key);
+}
+
+} // namespace
+
+QByteArray ReadCommand(std::int32_t family) {
+    return family == mdlGlobal::FamilyTSPL ? kReadCommandTspl : kReadCommandOther;
+}
+
+QByteArray WriteCommand(std::int32_t family) {
+    return family == mdlGlobal::FamilyTSPL ? kWriteCommandTspl : kWriteCommandOther;
+}
+
+std::uint16_t Checksum16(const std::uint8_t* bytes, int count) {
+    std::uint16_t sum = 0;
+    for (int i = 0; i < count; ++i)
+        sum = std::uint16_t(sum + bytes[i]);
+    return sum;
+}
+
+void SealBlock(ParameterBlock& block) {
+    const std::uint16_t sum = Checksum16(block.data(), kChecksumOffset);
+    block[kChecksumOffset] = std::uint8_t(sum & 0xFF);
+    block[kChecksumOffset + 1] = std::uint8_t(sum >> 8);
+}
+
+bool BlockIsValid(const ParameterBlock& block) {
+    const std::uint16_t sum = Checksum16(block.data(), kChecksumOffset);
+    return block[0] == kMarker && block[kChecksumOffset] == (sum & 0xFF) &&
+           block[kChecksumOffset + 1] == (sum >> 8);
+}
+
+void ReadParameterBlock(ParameterBlock& block, QString& message, QString* messageKey) {
+    message = QStringLiteral("OK");
+    if (messageKey)
+        messageKey->clear();
+    if (!Opened(OpenSelectedPort())) {
+        Fail(message, messageKey, "_Err_OpenPort");
+        return;
+    }
+    ParameterBlock buffer{};
+    if (Write(ReadCommand(mdlGlobal::CurrentFamily)) != 0) {
+        Fail(message, messageKey, "_Err_WriteData");
+        TsplClosePort();
+        return;
+    }
+    pellum::Delay(kWaitBeforeRead);
+    const std::int32_t n = ReadInto(buffer.data(), kBlockSize);
+    pellum::Delay(kWaitAfterRead);
+    // A reply that arrived in two parts is completed by asking for exactly
+    // what is missing; bytes that never arrive stay 0x00 and fail the checks.
+    if (n < kBlockSize)
+        ReadInto(buffer.data() + n, kBlockSize - n);
+    const std::uint16_t sum = Checksum16(buffer.data(), kChecksumOffset);
+    if (buffer[0] != kMarker) {
+        Fail(message, messageKey, "_Err_ReadData");
+        TsplClosePort();
+        return;
+    }
+    if (buffer[kChecksumOffset] != (sum & 0xFF) || buffer[kChecksumOffset + 1] != (sum >> 8)) {
+        Fail(message, messageKey, "_Err_CheckSum");
+        TsplClosePort();
+        return;
+    }
+    block = buffer;
+    TsplClosePort();
+}
+
+bool WriteParameterBlock(const ParameterBlock& block) {
+    const std::int32_t rc = OpenSelectedPort();
+    if (!Opened(rc)) {
+        Localization::ErrorBox(
+            Localization::CodeFirst(rc, Localization::Msg(QStringLiteral("_Err_OpenPort"))));
+        return false;
+    }
+    ParameterBlock copy = block;
+    SealBlock(copy);
+    if (Write(WriteCommand(mdlGlobal::CurrentFamily)) != 0) {
+        TsplClosePort();
+        return false;
+    }
+    pellum::Delay(kWaitBeforeBlock);
+    const bool ok = Write(ToBytes(copy)) == 0;
+    TsplClosePort();
+    return ok;
+}
+
+QByteArray ToBytes(const ParameterBlock& block) {
+    return QByteArray(reinterpret_cast<const char*>(block.data()), kBlockSize);
+}
+
+bool FromBytes(const QByteArray& bytes, ParameterBlock& block) {
+    if (bytes.size() != kBlockSize)
+        return false;
+    std::memcpy(block.data(), bytes.constData(), kBlockSize);
+    return true;
+}
+
+} // namespace ParameterBlockProtocol
