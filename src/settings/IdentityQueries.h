@@ -23,4 +23,9 @@ QString ReadFirmwareVersion();
 QString ReadPrintedLength();
 QString ReadSerialNumber();
 
+// The printed-length text of a count of the printer's length unit:
+// count / 10 * 3 / 100 metres, shortest form (up to 15 significant digits,
+// the system's decimal separator), then " (m)". 12345 gives "37.035 (m)".
+QString FormatPrintedLength(std::int32_t count);
+
 } // namespace IdentityQueries

@@ -1,0 +1,320 @@
+// The key-value command protocol: line building, the connection operations
+// and the reply reading.
+//
+// Keys may be given with or without their double quotes ("density" or
+// "\"density\""); a key without quotes gets them when the line is built, so
+// the bytes on the wire are the same either way.
+#include "settings/PrinterCMD.h"
+
+#include "connection/mdlPrinterLib.h"
+#include "platform/AnsiCodec.h"
+#include "platform/Delay.h"
+#include "shell/Localization.h"
+#include "shell/mdlGlobal.h"
+
+#include <array>
+#include <cstdint>
+
+namespace PrinterCMD {
+
+std::atomic<bool> PortHeld{false};
+
+namespace {
+
+// Every line starts with ESC FS "&" " " "V" "1" " ".
+const QByteArray kPrefix = QByteArray::fromHex("1B1C2620563120");
+const QByteArray kCrLf = QByteArrayLiteral("\r\n");
+const QByteArray kVerbDo = QByteArrayLiteral("do ");
+const QByteArray kVerbSetVal = QByteArrayLiteral("setval ");
+const QByteArray kVerbGetVal = QByteArrayLiteral("getval ");
+
+// A reply is read until a NUL byte or this many bytes.
+constexpr std::int32_t kReplyCapacity = 128;
+// The pause between a getval line and the read of its reply.
+constexpr int kReplyWaitMs = 50;
+
+// The key as sent: ASCII, with its double quotes. An empty key stays empty.
+QByteArray QuotedKey(const QString& key) {
+    QByteArray k = key.toLatin1();
+    if (k.isEmpty())
+        return k;
+    if (k.size() >= 2 && k.startsWith('"') && k.endsWith('"'))
+        return k;
+    return '"' + k + '"';
+}
+
+// A free-text argument between double quotes, in the ANSI code page.
+QByteArray QuotedArgument(const QString& text) {
+    return '"' + pellum::ToAnsi(text) + '"';
+}
+
+QString LowerAscii(const QString& text) {
+    QString out = text;
+    for (QChar& c : out)
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            c = QChar(c.unicode() + ('a' - 'A'));
+    return out;
+}
+
+void WriteLine(const QByteArray& line) {
+    mdlGlobal::LastResultCode = LibWriteData(line);
+}
+
+// Shows the usual open failure ("_Err_OpenPort:code").
+void ReportOpenFailure(std::int32_t code) {
+    Localization::ErrorBox(
+        Localization::WithCode(Localization::Msg(QStringLiteral("_Err_OpenPort")), code));
+}
+
+} // namespace
+
+const QStringList& Keys() {
+    static const QStringList keys = [] {
+        const char* const names[] = {"calibrate_sensor",
+                                     "factory_default",
+                                     "reset_printer",
+                                     "print_test_page",
+                                     "configguration_page",
+                                     "tph_test_page",
+                                     "dump_text",
+                                     "dfu",
+                                     "update_firmware",
+                                     "graph_sensor",
+                                     "download",
+                                     "delete",
+                                     "print",
+                                     "font_download_quick",
+                                     "wifi_default",
+                                     "wifi_read_params",
+                                     "wifi_update_params",
+                                     "com_baud",
+                                     "com_flow",
+                                     "com_wordlength",
+                                     "com_stopbits",
+                                     "com_parity",
+                                     "bt_baud",
+                                     "bt_name",
+                                     "bt_pwd",
+                                     "bt_mac",
+                                     "eth_dhcp",
+                                     "eth_ip",
+                                     "eth_mask",
+                                     "eth_gateway",
+                                     "eth_mac",
+                                     "wlan_ssid",
+                                     "wlan_encry",
+                                     "wlan_key",
+                                     "wlan_dhcp",
+                                     "wlan_ip",
+                                     "wlan_mask",
+                                     "wlan_gateway",
+                                     "wlan_mac",
+                                     "dpi",
+                                     "dpl",
+                                     "heat_adj",
+                                     "density",
+                                     "speed",
+                                     "sw_ribbon",
+                                     "sw_cutter",
+                                     "sw_peeloff",
+                                     "pwm",
+                                     "dis_of_tearoff",
+                                     "dis_of_thermal",
+                                     "year",
+                                     "month",
+                                     "date",
+                                     "hour",
+                                     "minute",
+                                     "second",
+                                     "lcd_language",
+                                     "lcd_pwd",
+                                     "darkness",
+                                     "print_speed",
+                                     "label_width",
+                                     "control_codes",
+                                     "column_offset",
+                                     "row_offset",
+                                     "control_prefix",
+                                     "format_prefix",
+                                     "delimiter_char",
+                                     "label_top",
+                                     "letf_position",
+                                     "print_width",
+                                     "ppl",
+                                     "unit",
+                                     "media_sensor",
+                                     "paper_width",
+                                     "paper_height",
+                                     "reference_x",
+                                     "reference_y",
+                                     "offset",
+                                     "shift_x",
+                                     "shift_y",
+                                     "code_page",
+                                     "country_code",
+                                     "max_length",
+                                     "print_mode",
+                                     "version",
+                                     "serial_no",
+                                     "mileage_reset",
+                                     "mileage",
+                                     "cutter_cnt_reset",
+                                     "cutter_cnt",
+                                     "cut_piece",
+                                     "direction",
+                                     "mirron",
+                                     "reprint_after_error",
+                                     "media_power_up",
+                                     "head_close",
+                                     "tear_off",
+                                     "printer_status",
+                                     "print_method",
+                                     "sensor_select",
+                                     "heat_sw",
+                                     "speed_sw",
+                                     "top_of_form_backup",
+                                     "calibration_paper_len",
+                                     "calibration_gap_len",
+                                     "fonts",
+                                     "userfont_download",
+                                     "bitmaps",
+                                     "labels",
+                                     "autoform",
+                                     "autoform_switch",
+                                     "use_capacity",
+                                     "remain_capacity",
+                                     "use_capacity_ram",
+                                     "remain_capacity_ram",
+                                     "lcd_logo_capacity",
+                                     "lcd_mcu_ver",
+                                     "lcd_osd_ver",
+                                     "platenin_locat",
+                                     "platenin_enter_pause",
+                                     "font_language",
+                                     "wifi_version",
+                                     "wifi_mac",
+                                     "wifi_mode",
+                                     "wifi_name",
+                                     "wifi_password",
+                                     "wifi_dhcp",
+                                     "wifi_ip",
+                                     "wifi_ap_channel"};
+        QStringList list;
+        for (const char* n : names)
+            list.append(QLatin1Char('"') + QLatin1String(n) + QLatin1Char('"'));
+        return list;
+    }();
+    return keys;
+}
+
+QByteArray LineDo(const QString& key) {
+    return kPrefix + kVerbDo + QuotedKey(key) + kCrLf;
+}
+
+QByteArray LineDoArg(const QString& key, const QString& argument) {
+    return kPrefix + kVerbDo + QuotedKey(key) + ' ' + QuotedArgument(argument) + kCrLf;
+}
+
+QByteArray LineDoArgs(const QString& key, const QString& subKey, const QString& argument) {
+    return kPrefix + kVerbDo + QuotedKey(key) + ' ' + QuotedKey(subKey) + ' ' +
+           QuotedArgument(argument) + kCrLf;
+}
+
+QByteArray LineSetVal(const QString& key, const QString& value) {
+    return kPrefix + kVerbSetVal + QuotedKey(key) + ' ' + QuotedArgument(value) + kCrLf;
+}
+
+QByteArray LineGetVal(const QString& key) {
+    return kPrefix + kVerbGetVal + QuotedKey(key) + kCrLf;
+}
+
+bool CmdOpen() {
+    const std::int32_t code = LibOpenPort(mdlGlobal::CurrentPort);
+    mdlGlobal::LastResultCode = code;
+    // 5: the port is still open from an earlier step; it is usable.
+    if (code == 0 || code == 5)
+        return true;
+    ReportOpenFailure(code);
+    return false;
+}
+
+void CmdClose() {
+    LibClosePort();
+    // The back-end keeps its handle after the release, so a later CmdOpen
+    // works without a new create.
+    LibDestroyPrinter();
+}
+
+bool CmdHoldOpen() {
+    if (PortHeld)
+        return true;
+    const std::int32_t code = LibOpenPort(mdlGlobal::CurrentPort);
+    mdlGlobal::LastResultCode = code;
+    // A held connection must be one this call opened: 5 (opened elsewhere)
+    // is refused.
+    if (code != 0) {
+        ReportOpenFailure(code);
+        // Not held: the next CmdHoldOpen tries again instead of reporting a
+        // connection that does not exist.
+        return false;
+    }
+    PortHeld = true;
+    return true;
+}
+
+void CmdRelease() {
+    if (!PortHeld)
+        return;
+    LibClosePort();
+    PortHeld = false;
+}
+
+void CmdDo(const QString& key) {
+    if (!CmdOpen())
+        return;
+    WriteLine(LineDo(key));
+    CmdClose();
+}
+
+void CmdDoArg(const QString& key, const QString& argument) {
+    if (!CmdOpen())
+        return;
+    WriteLine(LineDoArg(key, argument));
+}
+
+void CmdDoArgs(const QString& key, const QString& subKey, const QString& argument) {
+    if (!CmdOpen())
+        return;
+    WriteLine(LineDoArgs(key, subKey, argument));
+}
+
+void CmdSetVal(const QString& key, const QString& value) {
+    WriteLine(LineSetVal(key, LowerAscii(value)));
+}
+
+void CmdSetValExact(const QString& key, const QString& value) {
+    WriteLine(LineSetVal(key, value));
+}
+
+QString CmdGetVal(const QString& key) {
+    QString result;
+    if (!key.isEmpty())
+        WriteLine(LineGetVal(key));
+    pellum::Delay(kReplyWaitMs);
+
+    std::array<std::uint8_t, 256> buffer{};
+    std::int32_t count = 0;
+    const std::int32_t code = LibReadDataEOF(buffer.data(), 0, kReplyCapacity, 0, 0, &count);
+    mdlGlobal::LastResultCode = code;
+    if (code != 0)
+        return QString();
+    // Never trust the count beyond what was asked for: longer replies are cut.
+    if (count > kReplyCapacity)
+        count = kReplyCapacity;
+    for (std::int32_t i = 0; i < count; ++i)
+        if (buffer[static_cast<std::size_t>(i)] != 0)
+            result.append(QChar(static_cast<char16_t>(buffer[static_cast<std::size_t>(i)])));
+    return result;
+}
+
+} // namespace PrinterCMD

@@ -1,0 +1,75 @@
+// A small fixture for the shell's tests: a temporary program folder with the
+// shipped data files, English texts, recorded dialogs and waits, and a
+// scripted TSPL library with a printer object already created.
+#pragma once
+
+#include "connection/mdlPrinterLib_TSPL.h"
+#include "settings/PrinterCMD.h"
+#include "shell/Localization.h"
+#include "shell/mdlFunction.h"
+#include "shell/mdlGlobal.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace shelltest {
+
+class ShellTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = std::make_unique<pellum::test::TempProgramFolder>();
+        folder->makeCurrent();
+        mdlGlobal::LanguageId = QStringLiteral("1033");
+        Localization::LoadMessageTable();
+        mdlFunction::ClearModelListCache();
+        mdlFunction::CacheModelLists();
+        dialogs = std::make_unique<pellum::test::RecordingDialogs>();
+        delays = std::make_unique<pellum::test::DelayRecorder>();
+        tspl = std::make_unique<pellum::test::FakePrinterLibrary>();
+        mdlGlobal::CurrentModel = QStringLiteral("PL-Nutmeg 200");
+        mdlGlobal::CurrentPort = QStringLiteral("NET,127.0.0.1:9100");
+        mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
+        mdlGlobal::LastResultCode = 0;
+        PrinterCMD::PortHeld = false;
+        ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
+        tspl->clear();
+    }
+    void TearDown() override {
+        PrinterCMD::PortHeld = false;
+        tspl.reset();
+        delays.reset();
+        dialogs.reset();
+        mdlFunction::ClearModelListCache();
+    }
+    // Replaces one model list and re-reads the cache.
+    void SetModelList(const QString& key, const QString& value) {
+        QByteArray ini = folder->readFile(mdlGlobal::kModelListFile);
+        QList<QByteArray> lines = ini.split('\n');
+        bool replaced = false;
+        for (QByteArray& line : lines)
+            if (line.startsWith(key.toUtf8() + '=')) {
+                line = key.toUtf8() + '=' + value.toUtf8();
+                replaced = true;
+            }
+        if (!replaced)
+            lines.append(key.toUtf8() + '=' + value.toUtf8());
+        folder->writeFile(mdlGlobal::kModelListFile, lines.join('\n'));
+        mdlFunction::ClearModelListCache();
+        mdlFunction::CacheModelLists();
+    }
+    QString Msg(const char* key) const { return Localization::Msg(QString::fromLatin1(key)); }
+
+    std::unique_ptr<pellum::test::TempProgramFolder> folder;
+    std::unique_ptr<pellum::test::RecordingDialogs> dialogs;
+    std::unique_ptr<pellum::test::DelayRecorder> delays;
+    std::unique_ptr<pellum::test::FakePrinterLibrary> tspl;
+};
+
+inline QByteArray Hex(const char* hex) {
+    return QByteArray::fromHex(QByteArray(hex));
+}
+
+} // namespace shelltest
