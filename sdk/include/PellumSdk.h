@@ -43,10 +43,14 @@ enum PellumSdkResult {
 
 /* TSPL_SDK and CPCL_SDK */
 typedef int32_t (*PrtPrinterCreatorW_t)(PellumHandle* handle, const PellumChar* model);
+/* Destroy closes the port; the handle keeps its value and a later open through
+ * it works without a new create. */
 typedef int32_t (*PrtPrinterDestroy_t)(PellumHandle* handle);
 typedef int32_t (*PrtPortOpenW_t)(PellumHandle handle, const PellumChar* port);
 typedef int32_t (*PrtPortClose_t)(PellumHandle handle);
 typedef int32_t (*PrtWriteData_t)(PellumHandle handle, const uint8_t* data, int32_t count);
+/* Reads return as soon as size bytes have arrived, else after the read timeout
+ * (no byte) or the inter-byte gap (bytes arrived); see sdk/README.md. */
 typedef int32_t (*PrtReadData_t)(PellumHandle handle, uint8_t* buffer, int32_t size,
                                  int32_t* delivered);
 typedef int32_t (*PrtReadDataEOF_t)(PellumHandle handle, uint8_t* buffer, int32_t value32,

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 using namespace pellum::test;
@@ -122,6 +123,39 @@ TEST(PrinterObjectTest, TwoThreadsShareOneObjectWithoutLosingBytes) {
         ASSERT_EQ(received[i], static_cast<std::uint8_t>(i / kFrameSize)) << "at byte " << i;
     }
     sdk::DestroyPrinter(&handle);
+}
+
+} // namespace
+
+namespace {
+
+TEST(PrinterObjectTest, CloseFromAnotherThreadWaitsForARunningReadToEnd) {
+    TcpPeer peer;
+    ScopedEnv timeout("PELLUM_READ_TIMEOUT_MS", "300");
+    PellumHandle handle = nullptr;
+    ASSERT_EQ(sdk::CreatePrinter(&handle, u"M"), PELLUM_OK);
+    const std::u16string port = U16(peer.PortString());
+    ASSERT_EQ(sdk::OpenPort(handle, port.c_str()), PELLUM_OK);
+    peer.Connected();
+    std::atomic<bool> reading{false};
+    std::int32_t readResult = -1;
+    std::int32_t count = -1;
+    std::thread reader([&] {
+        std::uint8_t buffer[8];
+        reading = true;
+        readResult = sdk::ReadData(handle, buffer, sizeof buffer, &count);
+    });
+    while (!reading) {
+        std::this_thread::yield();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(sdk::DestroyPrinter(&handle), PELLUM_OK); // closes under the waiting read
+    reader.join();
+    EXPECT_EQ(readResult, PELLUM_OK);
+    EXPECT_EQ(count, 0);
+    EXPECT_TRUE(peer.SeesClose(2000));
+    std::uint8_t byte = 0;
+    EXPECT_EQ(sdk::WriteData(handle, &byte, 1), PELLUM_ERR_NOT_OPEN);
 }
 
 } // namespace
