@@ -135,3 +135,170 @@ TEST(VirtualPrinterProcess, StartFailureIsReportedNotHung) {
                                   {"--listen", "127.0.0.1:0"});
     EXPECT_FALSE(missing.start());
 }
+
+namespace {
+
+Bytes kvLine(const std::string& body) {
+    std::string line = "\x1B\x1C\x26\x20\x56\x31\x20" + body + "\r\n";
+    return Bytes(line.begin(), line.end());
+}
+
+std::string getval(int fd, const std::string& key) {
+    if (!sendAll(fd, kvLine("getval \"" + key + "\""))) {
+        return "<write failed>";
+    }
+    Bytes r;
+    while (r.empty() || r.back() != 0x00) {
+        Bytes more = readSome(fd, 1, 1000);
+        if (more.empty()) {
+            return "<no NUL>";
+        }
+        r.insert(r.end(), more.begin(), more.end());
+    }
+    return std::string(r.begin(), r.end() - 1);
+}
+
+} // namespace
+
+TEST(VirtualPrinterProcess, SplitReplyPausesBetweenThe200And56Bytes) {
+    VirtualPrinterProcess vp(VP_EXECUTABLE, {"--model", "PL-Nutmeg 200", "--listen", "127.0.0.1:0",
+                                             "--split-reply", "200"});
+    ASSERT_TRUE(vp.start()) << vp.error();
+    int fd = VirtualPrinterProcess::connectLoopback(vp.port());
+    ASSERT_GE(fd, 0);
+    ASSERT_TRUE(sendAll(fd, {0x5A, 0x5A, 0x5A, 0x43, 0x52, 0x0A}));
+    auto t0 = std::chrono::steady_clock::now();
+    Bytes first = readSome(fd, 200);
+    auto t1 = std::chrono::steady_clock::now();
+    Bytes second = readSome(fd, 56);
+    auto t2 = std::chrono::steady_clock::now();
+    EXPECT_EQ(first.size(), 200u);
+    EXPECT_EQ(second.size(), 56u);
+    // Longer than the library's 50 ms quiet time, so its first read ends at 200.
+    EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(t2 - t1).count(), 100);
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(t1 - t0).count(), 100);
+    close(fd);
+}
+
+TEST(VirtualPrinterProcess, SecondConnectionWaitsThenTakesOverAnIdleOne) {
+    VirtualPrinterProcess vp(
+        VP_EXECUTABLE, {"--model", "PL-Kapok 420", "--listen", "127.0.0.1:0", "--handover", "300"});
+    ASSERT_TRUE(vp.start()) << vp.error();
+    int a = VirtualPrinterProcess::connectLoopback(vp.port());
+    ASSERT_GE(a, 0);
+    EXPECT_EQ(getval(a, "density"), "8");
+    int b = VirtualPrinterProcess::connectLoopback(vp.port());
+    ASSERT_GE(b, 0);
+    ASSERT_TRUE(vp.waitForKind("connection-waiting", 2000));
+    // While the first is busy the second is not served; once the first has been
+    // idle for the handover time it is closed and the second is answered.
+    EXPECT_EQ(getval(a, "speed"), "4");
+    EXPECT_EQ(getval(b, "density"), "8");
+    std::string dropped;
+    ASSERT_TRUE(vp.waitForKind("connection-dropped", 2000, &dropped));
+    EXPECT_NE(dropped.find("idle"), std::string::npos);
+    EXPECT_TRUE(readSome(a, 1, 200).empty()) << "the first connection was closed";
+    close(a);
+    close(b);
+}
+
+TEST(VirtualPrinterProcess, RefusedConnectionsAndDropAfterPacket) {
+    VirtualPrinterProcess vp(VP_EXECUTABLE,
+                             {"--model", "PL-Kapok 420", "--listen", "127.0.0.1:0", "--refuse"});
+    ASSERT_TRUE(vp.start()) << vp.error();
+    EXPECT_LT(VirtualPrinterProcess::connectLoopback(vp.port(), 500), 0);
+    EXPECT_EQ(vp.control("refuse off").substr(0, 2), "OK");
+    int fd = -1;
+    for (int i = 0; i < 50 && fd < 0; ++i) {
+        fd = VirtualPrinterProcess::connectLoopback(vp.port(), 500);
+        usleep(10000);
+    }
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(vp.control("drop-after 0").substr(0, 2), "OK");
+    ASSERT_TRUE(sendAll(fd, kvLine("do \"download\" \"bitmaps\" \"E_A.GRF\"")));
+    EXPECT_EQ(readSome(fd, 2), text("OK"));
+    Bytes p(1036, 0);
+    p[0] = 0xDD;
+    p[1] = 0xCC;
+    p[2] = 0xBB;
+    p[3] = 0xAA;
+    p[1034] = 0x0F; // checksum of the 10 header bytes, n = 0
+    p[1035] = 0x03;
+    ASSERT_TRUE(sendAll(fd, p));
+    EXPECT_TRUE(readSome(fd, 12, 1000).empty());
+    std::uint8_t c;
+    EXPECT_EQ(read(fd, &c, 1), 0) << "connection closed by the printer";
+    close(fd);
+}
+
+TEST(VirtualPrinterProcess, StateSurvivesARestartAndPicturesBecomePng) {
+    std::string dir = ::testing::TempDir();
+    std::string state = dir + "vp-process-state.txt";
+    std::remove(state.c_str());
+    {
+        VirtualPrinterProcess vp(VP_EXECUTABLE,
+                                 {"--model", "PL-Kapok 420", "--listen", "127.0.0.1:0", "--state",
+                                  state, "--png-dir", dir});
+        ASSERT_TRUE(vp.start()) << vp.error();
+        int fd = VirtualPrinterProcess::connectLoopback(vp.port());
+        ASSERT_GE(fd, 0);
+        ASSERT_TRUE(sendAll(fd, kvLine("setval \"density\" \"11\"")));
+        ASSERT_TRUE(sendAll(fd, kvLine("do \"download\" \"bitmaps\" \"E_P.GRF\"")));
+        EXPECT_EQ(readSome(fd, 2), text("OK"));
+        // An 8 x 8 picture with one black dot at the top left.
+        Bytes record{0x01, 0x00, 0x01, 0x00, 0x80, 0, 0, 0, 0, 0, 0, 0};
+        Bytes p(1036, 0);
+        Bytes head{0xDD, 0xCC, 0xBB, 0xAA, 0, 0, 0, 0, static_cast<std::uint8_t>(record.size()), 0};
+        std::copy(head.begin(), head.end(), p.begin());
+        std::copy(record.begin(), record.end(), p.begin() + 10);
+        std::uint32_t sum = 0;
+        for (std::size_t i = 0; i < 10 + record.size(); ++i) {
+            sum += p[i];
+        }
+        p[1034] = static_cast<std::uint8_t>(sum & 0xFF);
+        p[1035] = static_cast<std::uint8_t>(sum >> 8);
+        ASSERT_TRUE(sendAll(fd, p));
+        Bytes ack = readSome(fd, 12);
+        ASSERT_EQ(ack.size(), 12u);
+        EXPECT_EQ(ack[8], 0);
+        std::string line;
+        ASSERT_TRUE(vp.waitForKind("png-written", 2000, &line));
+        EXPECT_EQ(VirtualPrinterProcess::field(line, "error"), "");
+        close(fd);
+        EXPECT_EQ(vp.stop(), 0);
+    }
+    std::FILE* png = std::fopen((dir + "E_P.GRF.png").c_str(), "rb");
+    ASSERT_NE(png, nullptr);
+    unsigned char sig[8] = {};
+    EXPECT_EQ(std::fread(sig, 1, 8, png), 8u);
+    std::fclose(png);
+    EXPECT_EQ(sig[1], 'P');
+    EXPECT_EQ(sig[2], 'N');
+    {
+        VirtualPrinterProcess vp(VP_EXECUTABLE, {"--model", "PL-Kapok 420", "--listen",
+                                                 "127.0.0.1:0", "--state", state});
+        ASSERT_TRUE(vp.start()) << vp.error();
+        int fd = VirtualPrinterProcess::connectLoopback(vp.port());
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(getval(fd, "density"), "11");
+        EXPECT_EQ(getval(fd, "bitmaps"), "E_LOGO.GRF,E_P.GRF");
+        close(fd);
+    }
+    std::remove(state.c_str());
+    std::remove((dir + "E_P.GRF.png").c_str());
+}
+
+TEST(VirtualPrinterProcess, SerialNumberAndSelfTestOfTheTsplLibrary) {
+    VirtualPrinterProcess vp(VP_EXECUTABLE,
+                             {"--model", "PL-Sumac 330", "--pty", "--version", "0.9.0"});
+    ASSERT_TRUE(vp.start()) << vp.error();
+    int fd = open(vp.ptyPath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    ASSERT_TRUE(sendAll(fd, {0x53, 0x45, 0x4C, 0x46, 0x54, 0x45, 0x53, 0x54, 0x0D, 0x0A}));
+    ASSERT_TRUE(sendAll(fd, {0x5A, 0x5A, 0x5A, 0x47, 0x45, 0x54, 0x53, 0x4E, 0x0D, 0x0A}));
+    EXPECT_EQ(readSome(fd, 32, 300), text("S330A6300101\r\n"));
+    ASSERT_TRUE(sendAll(fd, text("ZZZGETVERSION\r\n")));
+    EXPECT_EQ(readSome(fd, 4, 300), (Bytes{0, 9, 0, 0})) << "four bytes for this model";
+    EXPECT_TRUE(vp.waitForKind("self-test", 1000));
+    close(fd);
+}
