@@ -302,3 +302,75 @@ TEST(VirtualPrinterProcess, SerialNumberAndSelfTestOfTheTsplLibrary) {
     EXPECT_TRUE(vp.waitForKind("self-test", 1000));
     close(fd);
 }
+
+namespace {
+
+Bytes readBlock(VirtualPrinterProcess& vp) {
+    int fd = VirtualPrinterProcess::connectLoopback(vp.port());
+    if (fd < 0) {
+        return {};
+    }
+    sendAll(fd, {0x12, 0x62});
+    Bytes b = readSome(fd, 256);
+    close(fd);
+    return b;
+}
+
+} // namespace
+
+TEST(VirtualPrinterProcess, StartingBlockOptions) {
+    auto start = [](std::vector<std::string> extra) {
+        std::vector<std::string> args{"--model", "PL-Quince 720", "--listen", "127.0.0.1:0"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return std::make_unique<VirtualPrinterProcess>(VP_EXECUTABLE, args);
+    };
+    auto a = start({"--random-block", "42"});
+    auto b = start({"--random-block", "42"});
+    auto c = start({"--random-block", "43"});
+    ASSERT_TRUE(a->start() && b->start() && c->start()) << a->error();
+    Bytes ba = readBlock(*a), bb = readBlock(*b), bc = readBlock(*c);
+    ASSERT_EQ(ba.size(), 256u);
+    EXPECT_EQ(ba[0], 0x78);
+    std::uint32_t sum = 0;
+    for (int i = 0; i < 254; ++i) {
+        sum += ba[static_cast<std::size_t>(i)];
+    }
+    EXPECT_EQ(ba[254] | (ba[255] << 8), static_cast<int>(sum & 0xFFFF));
+    EXPECT_EQ(ba, bb) << "same seed, same block";
+    EXPECT_NE(ba, bc);
+
+    // A given block file is served as it is, even with a wrong checksum.
+    std::string path = ::testing::TempDir() + "vp-block.bin";
+    Bytes given(256, 0x11);
+    given[0] = 0x78;
+    {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(given.data(), 1, given.size(), f);
+        std::fclose(f);
+    }
+    auto d = start({"--block-file", path});
+    ASSERT_TRUE(d->start()) << d->error();
+    EXPECT_EQ(readBlock(*d), given);
+    std::remove(path.c_str());
+    auto e = start({"--block-file", "/nonexistent/block.bin"});
+    EXPECT_FALSE(e->start());
+}
+
+TEST(VirtualPrinterProcess, EmulationOverrideAndPtyLink) {
+    std::string link = ::testing::TempDir() + "vp-test-pty-link";
+    VirtualPrinterProcess vp(VP_EXECUTABLE, {"--model", "PL-Maple 80", "--listen", "127.0.0.1:0",
+                                             "--pty-link", link, "--emulation", "0"});
+    ASSERT_TRUE(vp.start()) << vp.error();
+    EXPECT_GT(vp.port(), 0);
+    char target[256] = {};
+    ASSERT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(std::string(target), vp.ptyPath());
+    int fd = open(link.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    ASSERT_TRUE(sendAll(fd, {0x1B, 0x1B, 0x08}));
+    EXPECT_EQ(readSome(fd, 1, 500), Bytes{0x00});
+    close(fd);
+    EXPECT_EQ(vp.stop(), 0);
+    EXPECT_NE(access(link.c_str(), F_OK), 0) << "the link is removed at exit";
+}
