@@ -1573,12 +1573,6 @@ std::optional<Clock::time_point> Engine::nextDeadline() const {
     return best;
 }
 
-void Engine::journalUnknown(const Bytes& bytes, const std::string& why) {
-    JsonLine j("unknown");
-    j.hex(bytes).str("reason", why);
-    journal(j);
-}
-
 bool Engine::saveState(const std::string& path, std::string& error) const {
     std::string tmp = path + ".tmp";
     {

@@ -134,7 +134,6 @@ private:
     void handleLine(int link, Link& l, const Bytes& line, bool terminated, Clock::time_point now,
                     Actions& out);
     void finishJob(Link& l, bool complete);
-    void journalUnknown(const Bytes& bytes, const std::string& why);
     bool processFirmware(int link, Link& l, Clock::time_point now, Actions& out);
     void firmwareFinal(Actions& out, int status, const std::string& error);
     void abortDownload(const std::string& why);
