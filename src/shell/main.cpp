@@ -1,15 +1,14 @@
-// The desktop program.
+// The desktop program: the main window and, through it, every tool window.
 #include "platform/ProgramFolder.h"
+#include "shell/FormMain_Label_Dealer.h"
 #include "shell/GuiDialogs.h"
 #include "shell/GuiWindowRegistry.h"
-#include "shell/Localization.h"
-#include "shell/StartUp.h"
-#include "shell/mdlGlobal.h"
 
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char** argv) {
+    // Qt's image decoders serve the picture conversion; they need no start-up
+    // of their own and live as long as the application object.
     QApplication app(argc, argv);
     pellum::GuiDialogs dialogs;
     pellum::SetDialogs(&dialogs);
@@ -17,17 +16,14 @@ int main(int argc, char** argv) {
 
     QStringList args = app.arguments();
     args.removeFirst();
-    Localization::ApplyCommandLineSwitch(args);
-    StartUp::InitialiseFolders(pellum::ExecutableFolder());
-    StartUp::InitialiseLanguage();
-    const QStringList problems = StartUp::LoadLibraries();
-    if (!problems.isEmpty())
-        Localization::ErrorBox(problems.join(QLatin1Char('\n')));
-
-    QMainWindow window;
-    window.setWindowTitle(Localization::LangText(QStringLiteral("FormMain_Label_Caption")));
-    window.show();
-    int rc = app.exec();
+    int rc = 0;
+    {
+        // The start-up steps run when the window is first shown.
+        T_frmMain_Label_Dealer window(args, pellum::ExecutableFolder());
+        window.SetLoadLibraries(true);
+        window.show();
+        rc = app.exec();
+    }
     pellum::SetDialogs(nullptr);
     return rc;
 }

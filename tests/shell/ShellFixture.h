@@ -6,10 +6,13 @@
 #include "connection/mdlPrinterLib_TSPL.h"
 #include "settings/PrinterCMD.h"
 #include "shell/Localization.h"
+#include "shell/StartUp.h"
 #include "shell/mdlFunction.h"
 #include "shell/mdlGlobal.h"
 
 #include "TestSupport.h"
+
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -22,6 +25,9 @@ protected:
     void SetUp() override {
         folder = std::make_unique<pellum::test::TempProgramFolder>();
         folder->makeCurrent();
+        StartUp::InitialiseFolders(folder->programFolder());
+        // Every test starts without a printer list of its own.
+        QFile::remove(mdlGlobal::FilesFolder + mdlGlobal::kPrinterListFile);
         mdlGlobal::LanguageId = QStringLiteral("1033");
         Localization::LoadMessageTable();
         mdlFunction::ClearModelListCache();

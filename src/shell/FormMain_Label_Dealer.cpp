@@ -1,0 +1,638 @@
+#include "shell/FormMain_Label_Dealer.h"
+
+#include "connection/mdlPrinterLib_TSPL.h"
+#include "platform/ProgramFolder.h"
+#include "settings/IdentityQueries.h"
+#include "settings/PrinterCMD.h"
+#include "shell/FormPrinterManage_Label.h"
+#include "shell/GuiLanguage.h"
+#include "shell/GuiWindowRegistry.h"
+#include "shell/Localization.h"
+#include "shell/StartUp.h"
+#include "shell/mdlFunction.h"
+#include "shell/mdlGlobal.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QPainter>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QStyledItemDelegate>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUrl>
+
+namespace {
+
+// Service commands sent by the function buttons.
+const QByteArray kConfigPageEscMaple = QByteArray::fromHex("1D2841020000"
+                                                           "01");
+const QByteArray kConfigPageEsc = QByteArray::fromHex("1D2841020000"
+                                                      "02");
+const QByteArray kLearn = QByteArrayLiteral("ZZZLEARN\r\n");
+const QByteArray kDensityTest = QByteArrayLiteral("ZZZDENSITYTST\r\n");
+const QByteArray kModuleTestOther = QByteArray::fromHex("1B1B04");
+const QByteArray kModuleTestPlain = QByteArray::fromHex("1256");
+const QByteArray kFactoryEscMaple = QByteArray::fromHex("1B1B20");
+const QByteArray kFactory = QByteArray::fromHex("1B2152");
+const QByteArray kDfuMode = QByteArrayLiteral("ZZZDFUMODE\r\n");
+
+constexpr int kListTop = 30;
+constexpr int kListHeight = 160;
+constexpr int kGroupTop = 200;
+constexpr int kQuitHeight = 34;
+
+QString ErrOpenPort(std::int32_t code) {
+    return Localization::WithCode(Localization::Msg(QStringLiteral("_Err_OpenPort")), code);
+}
+
+bool Usable(std::int32_t openCode) {
+    return openCode == 0 || openCode == 5;
+}
+
+template <typename W> W* Make(QWidget* parent, const char* name) {
+    auto* widget = new W(parent);
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+// Rows drawn by the window: selected rows white on navy, the others black on
+// white; each column's text starts at the left edge of its column.
+class GuiPrinterRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        const bool selected = option.state.testFlag(QStyle::State_Selected);
+        painter->save();
+        painter->fillRect(option.rect, T_frmMain_Label_Dealer::RowBackgroundColour(selected));
+        painter->setPen(T_frmMain_Label_Dealer::RowTextColour(selected));
+        painter->setFont(option.font);
+        const QRect text = option.rect.adjusted(2, 0, -1, 0);
+        painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                          index.data(Qt::DisplayRole).toString());
+        painter->restore();
+    }
+};
+
+} // namespace
+
+QString ChooseSettingsWindow(const std::function<bool(const QString& version)>& firmwareAtLeast) {
+    using mdlFunction::ListContainsModel;
+    using mdlFunction::ModelListValue;
+    const QString& model = mdlGlobal::CurrentModel;
+    auto in = [&](const char* key) {
+        return !model.isEmpty() && ListContainsModel(ModelListValue(QLatin1String(key)), model);
+    };
+    if (in("Tupelo_NoNetParameterSetting"))
+        return QStringLiteral("T_frmParaSet_Quince_Rowan");
+    if (in("Juniper_ParameterSetting"))
+        return QStringLiteral("T_frmParaSet_Juniper");
+    if (in("Dogwood_ParameterSetting"))
+        return QStringLiteral("T_frmParaSet_Dogwood");
+    if (in("Ilex_ParameterSetting"))
+        return QStringLiteral("T_frmParaSet_Ilex");
+    if (in("Hazel_ParameterSetting"))
+        return QStringLiteral("T_frmParaSet_Hazel");
+    if (in("Ginkgo_ParameterSetting"))
+        return QStringLiteral("T_frmParaSet_Ginkgo");
+    if (in("Alder_ParameterSetting"))
+        return QStringLiteral("T_frmParaSet_Alder");
+    if (in("Cedar_ParameterSetting"))
+        return QStringLiteral("T_frmParaSet_Cedar");
+    if (in("Kapok_ParameterSetting"))
+        return QStringLiteral("T_frmParaSet_Kapok");
+    if (in("Sumac_ParameterSetting"))
+        return firmwareAtLeast(QStringLiteral("1.0.0"))
+                   ? QStringLiteral("T_frmParaSet_Sumac")
+                   : QStringLiteral("T_frmParaSet_Sumac_Varro");
+    if (in("Maple_ParameterSetting") || in("Wattle_ParameterSetting"))
+        return QStringLiteral("T_frmParaSet_Maple");
+    if (in("Nutmeg_ParameterSetting"))
+        return QStringLiteral("T_frmParaSet_Nutmeg");
+    if (in("Birch_ParameterSetting"))
+        return QStringLiteral("T_frmParaSet_Birch");
+    if (in("Tupelo_ParameterSetting"))
+        return firmwareAtLeast(QStringLiteral("1.03.0"))
+                   ? QStringLiteral("T_frmParaSet_Quince")
+                   : QStringLiteral("T_frmParaSet_Quince_Varro");
+    if (in("Poplar_ParameterSetting"))
+        return firmwareAtLeast(QStringLiteral("1.0.0"))
+                   ? QStringLiteral("T_frmParaSet_Poplar")
+                   : QStringLiteral("T_frmParaSet_Poplar_Varro");
+    if (in("Larch_ParameterSetting"))
+        return QStringLiteral("T_frmParaSet_Larch");
+    return QStringLiteral("T_frmParaSet_Maple");
+}
+
+FirmwareToolStart StartFirmwareTool() {
+    const QString base = mdlGlobal::ProgramFolder + QStringLiteral("FWUpdate/Dfu Update Tool");
+    for (const QString& path : {base, base + QStringLiteral(".exe")}) {
+        const QFileInfo info(path);
+        if (!info.isFile())
+            continue;
+        if (info.isExecutable()) {
+            // Detached, no shell: the name with its spaces is one argument.
+            QProcess::startDetached(info.absoluteFilePath(), {}, info.absolutePath());
+            return FirmwareToolStart::Started;
+        }
+        QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()));
+        return FirmwareToolStart::HandedToDesktop;
+    }
+    return FirmwareToolStart::Missing;
+}
+
+T_frmMain_Label_Dealer::T_frmMain_Label_Dealer(const QStringList& arguments,
+                                               const QString& programFolder, QWidget* parent)
+    : QWidget(parent), m_programFolder(programFolder) {
+    setObjectName(QStringLiteral("T_frmMain_Label_Dealer"));
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    Localization::ApplyCommandLineSwitch(arguments);
+
+    lblPrinterList = Make<QLabel>(this, "lblPrinterList");
+    lblPrinterList->setGeometry(12, 8, 345, 20);
+    lvPrinterList = Make<QTreeWidget>(this, "lvPrinterList");
+    lvPrinterList->setGeometry(12, kListTop, 345, kListHeight);
+    lvPrinterList->setColumnCount(3);
+    lvPrinterList->setHeaderHidden(true);
+    lvPrinterList->setRootIsDecorated(false);
+    lvPrinterList->setItemsExpandable(false);
+    lvPrinterList->setUniformRowHeights(true);
+    lvPrinterList->setSelectionMode(QAbstractItemView::SingleSelection);
+    lvPrinterList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvPrinterList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvPrinterList->setAllColumnsShowFocus(true);
+    lvPrinterList->header()->setStretchLastSection(false);
+    lvPrinterList->setColumnWidth(0, 120);
+    lvPrinterList->setColumnWidth(1, 80);
+    lvPrinterList->setColumnWidth(2, 141);
+    lvPrinterList->setItemDelegate(new GuiPrinterRowDelegate(lvPrinterList));
+
+    auto sideButton = [this](const char* name, int top) {
+        auto* b = Make<QPushButton>(this, name);
+        b->setGeometry(370, top, 121, 34);
+        return b;
+    };
+    btnAddPrinter = sideButton("btnAddPrinter", kListTop);
+    btnModifyPrinter = sideButton("btnModifyPrinter", kListTop + 42);
+    btnDeletePrinter = sideButton("btnDeletePrinter", kListTop + 84);
+    btnConnectTest = sideButton("btnConnectTest", kListTop + 126);
+
+    gpbFunction = Make<QGroupBox>(this, "gpbFunction");
+    gpbFunction->setGeometry(10, kGroupTop, 482, 5 * kRowPitch + 30);
+    auto functionButton = [this](const char* name) {
+        auto* b = Make<QPushButton>(gpbFunction, name);
+        b->resize(kButtonWidth, kButtonHeight);
+        return b;
+    };
+    btnPrinterInformation = functionButton("btnPrinterInformation");
+    btnPrintText = functionButton("btnPrintText");
+    btnPrintConfigInfo = functionButton("btnPrintConfigInfo");
+    btnParameterSetting = functionButton("btnParameterSetting");
+    btnModelTest = functionButton("btnModelTest");
+    btnFactorySetting = functionButton("btnFactorySetting");
+    btnStartLearn = functionButton("btnStartLearn");
+    Button3 = functionButton("Button3");
+    Button1 = functionButton("Button1");
+    Button2 = functionButton("Button2");
+    btnLabelSensorPrintImage = functionButton("btnLabelSensorPrintImage");
+    btnCommandTest = functionButton("btnCommandTest");
+    btnDFU = functionButton("btnDFU");
+    btnQuit = Make<QPushButton>(this, "btnQuit");
+    btnQuit->setGeometry(kClientWidth - 12 - 121, kGroupTop + 5 * kRowPitch + 40, 121, kQuitHeight);
+    setFixedSize(kClientWidth, kGroupTop + 5 * kRowPitch + kQuitHeight + 80);
+
+    m_editor = new T_frmPrinterManage_Label(this);
+    m_runEditor = [](T_frmPrinterManage_Label& editor) {
+        editor.exec();
+        return editor.saved;
+    };
+
+    connect(lvPrinterList, &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (!m_selecting)
+            lvPrinterListClick();
+    });
+    connect(btnAddPrinter, &QPushButton::clicked, this, [this] { btnAddPrinterClick(); });
+    connect(btnModifyPrinter, &QPushButton::clicked, this, [this] { btnModifyPrinterClick(); });
+    connect(btnDeletePrinter, &QPushButton::clicked, this, [this] { btnDeletePrinterClick(); });
+    connect(btnConnectTest, &QPushButton::clicked, this, [this] { btnConnectTestClick(); });
+    connect(btnParameterSetting, &QPushButton::clicked, this,
+            [this] { btnParameterSettingClick(); });
+    connect(btnCommandTest, &QPushButton::clicked, this, [this] { btnCommandTestClick(); });
+    connect(btnDFU, &QPushButton::clicked, this, [this] { btnDFUClick(); });
+    connect(btnQuit, &QPushButton::clicked, this, [this] { btnQuitClick(); });
+    for (QPushButton* b :
+         {btnPrinterInformation, btnPrintText, btnPrintConfigInfo, btnModelTest, btnFactorySetting,
+          btnStartLearn, Button3, Button1, Button2, btnLabelSensorPrintImage})
+        connect(b, &QPushButton::clicked, this, [this, b] { MouseClick(b); });
+}
+
+QColor T_frmMain_Label_Dealer::RowTextColour(bool selected) {
+    return selected ? QColor(255, 255, 255) : QColor(0, 0, 0);
+}
+
+QColor T_frmMain_Label_Dealer::RowBackgroundColour(bool selected) {
+    return selected ? QColor(0, 0, 128) : QColor(255, 255, 255);
+}
+
+void T_frmMain_Label_Dealer::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!m_shown && !event->spontaneous()) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void T_frmMain_Label_Dealer::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    if (event->isAccepted())
+        QCoreApplication::quit();
+}
+
+void T_frmMain_Label_Dealer::FormShow() {
+    StartUp::InitialiseFolders(m_programFolder);
+    StartUp::InitialiseLanguage();
+    QStringList problems;
+    if (m_loadLibraries)
+        problems = StartUp::LoadLibraries();
+    setWindowIcon(QIcon(mdlGlobal::IconPath()));
+    mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
+    InitLanguage();
+    LoadPrinterList();
+    UpdateDeleteButton();
+    Localization::ApplyLanguageFont(this);
+    if (QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+    if (!problems.isEmpty())
+        QTimer::singleShot(0, this, [problems] { Localization::ErrorBox(problems.join('\n')); });
+}
+
+void T_frmMain_Label_Dealer::InitLanguage() {
+    using Localization::LangText;
+    setWindowTitle(LangText(QStringLiteral("FormMain_Label_Caption")) + QStringLiteral("  ") +
+                   mdlFunction::ReadIniString(mdlGlobal::kLanguageFile, QStringLiteral("Global"),
+                                              QStringLiteral("_Version")));
+    lblPrinterList->setText(LangText(QStringLiteral("FormMain_Label_lblPrinterList")));
+    btnAddPrinter->setText(LangText(QStringLiteral("FormMain_Label_btnAddPrinter")));
+    btnModifyPrinter->setText(LangText(QStringLiteral("FormMain_Label_btnModifyPrinter")));
+    btnDeletePrinter->setText(LangText(QStringLiteral("FormMain_Label_btnDeletePrinter")));
+    btnConnectTest->setText(LangText(QStringLiteral("FormMain_Label_btnConnectTest")));
+    gpbFunction->setTitle(LangText(QStringLiteral("FormMain_Label_gpbFunction")));
+    btnPrinterInformation->setText(
+        LangText(QStringLiteral("FormMain_Label_btnPrinterInformation")));
+    btnPrintText->setText(LangText(QStringLiteral("FormMain_Label_btnPrintText")));
+    btnPrintConfigInfo->setText(LangText(QStringLiteral("FormMain_Label_btnPrintConfigInfo")));
+    btnStartLearn->setText(LangText(QStringLiteral("FormMain_Label_btnStartLearn")));
+    btnModelTest->setText(LangText(QStringLiteral("FormMain_Label_btnModelTest")));
+    btnParameterSetting->setText(LangText(QStringLiteral("FormMain_Label_btnParameterSetting")));
+    btnFactorySetting->setText(LangText(QStringLiteral("FormMain_Label_btnFactorySetting")));
+    Button1->setText(LangText(QStringLiteral("FormMain_Label_btnDLF")));
+    Button2->setText(LangText(QStringLiteral("FormMain_Label_btnDLFile")));
+    Button3->setText(LangText(QStringLiteral("FormMain_Label_btnDLUF")));
+    btnLabelSensorPrintImage->setText(
+        LangText(QStringLiteral("FormMain_Label_btnLabelSensorPrintImage")));
+    btnCommandTest->setText(LangText(QStringLiteral("FormMain_Label_btnCommandTest")));
+    btnDFU->setText(LangText(QStringLiteral("FormMain_Label_btnDFU")));
+    btnQuit->setText(LangText(QStringLiteral("FormMain_Label_btnQuit")));
+    m_msgDeletePrinter = LangText(QStringLiteral("FormMain_Label_MSGDeletePrinter"));
+    m_msgRestore = LangText(QStringLiteral("FormMain_Label_MSGRestore"));
+    m_msgNotAvailable = LangText(QStringLiteral("FormMain_Label_MSGNotAvailable"));
+    Localization::ReadLanguageFont();
+    mdlFunction::CacheModelLists();
+}
+
+void T_frmMain_Label_Dealer::LoadPrinterList() {
+    m_selecting = true;
+    lvPrinterList->clear();
+    for (const PrinterList::Entry& e : PrinterList::LoadPrinterList()) {
+        auto* item = new QTreeWidgetItem(lvPrinterList);
+        item->setText(0, e.model);
+        item->setText(1, e.portType);
+        item->setText(2, e.port);
+    }
+    m_selecting = false;
+    m_lastRow = 0;
+    SelectRow(0);
+    lvPrinterListClick();
+    UpdateEnabledState();
+}
+
+int T_frmMain_Label_Dealer::SelectedRow() const {
+    const QList<QTreeWidgetItem*> selected = lvPrinterList->selectedItems();
+    return selected.isEmpty() ? -1 : lvPrinterList->indexOfTopLevelItem(selected.first());
+}
+
+void T_frmMain_Label_Dealer::SelectRow(int row) {
+    QTreeWidgetItem* item = lvPrinterList->topLevelItem(row);
+    if (item == nullptr)
+        return;
+    m_selecting = true;
+    lvPrinterList->setCurrentItem(item);
+    item->setSelected(true);
+    m_selecting = false;
+}
+
+void T_frmMain_Label_Dealer::lvPrinterListClick() {
+    const int row = SelectedRow();
+    if (row < 0) {
+        SelectRow(m_lastRow);
+        return;
+    }
+    m_lastRow = row;
+    const QTreeWidgetItem* item = lvPrinterList->topLevelItem(row);
+    mdlGlobal::CurrentModel = item->text(0);
+    mdlGlobal::SdkModel = mdlFunction::ReadIniString(mdlGlobal::kMapFile, QStringLiteral("Map"),
+                                                     mdlGlobal::CurrentModel);
+    if (mdlGlobal::SdkModel.isEmpty())
+        mdlGlobal::SdkModel = mdlGlobal::kDefaultSdkModel;
+    mdlGlobal::CurrentPort = item->text(2);
+    PlaceFunctionButtons();
+
+    const std::int32_t rc = TsplCreatePrinter(mdlGlobal::SdkModel);
+    mdlGlobal::LastResultCode = rc;
+    if (rc != 0)
+        Localization::ErrorBox(
+            Localization::WithCode(Localization::Msg(QStringLiteral("_Err_CreatePrinter")), rc));
+}
+
+bool T_frmMain_Label_Dealer::ModelIn(const char* listKey) const {
+    return !mdlGlobal::CurrentModel.isEmpty() && mdlFunction::ModelIn(QLatin1String(listKey));
+}
+
+void T_frmMain_Label_Dealer::PlaceFunctionButtons() {
+    const struct {
+        QPushButton* button;
+        bool shown;
+    } order[] = {
+        {btnPrinterInformation, true},
+        {btnPrintText, true},
+        {btnPrintConfigInfo, true},
+        {btnParameterSetting, true},
+        {btnModelTest, true},
+        {btnFactorySetting, true},
+        {btnStartLearn, !ModelIn("NIsbtnStartLearn")},
+        {Button3, ModelIn("x1")},
+        {Button1, ModelIn("IsbtnDLFont")},
+        {Button2, ModelIn("IsbtnDLFile")},
+        {btnLabelSensorPrintImage, ModelIn("IsbtnLabelSensorPrintImage")},
+        {btnCommandTest, true},
+        {btnDFU, true},
+    };
+    int k = 0;
+    for (const auto& b : order) {
+        if (!b.shown) {
+            b.button->hide();
+            continue;
+        }
+        b.button->move(k % 2 == 0 ? kLeftColumn : kRightColumn, (k / 2) * kRowPitch + kFirstRowTop);
+        b.button->show();
+        ++k;
+    }
+    const int rows = k / 2 + k % 2;
+    gpbFunction->resize(gpbFunction->width(), rows * kRowPitch + 30);
+    btnQuit->move(btnQuit->x(), gpbFunction->y() + rows * kRowPitch + 40);
+    // The formula gives the client area: the frame is the window manager's.
+    setFixedSize(kClientWidth, gpbFunction->y() + rows * kRowPitch + btnQuit->height() + 80);
+}
+
+void T_frmMain_Label_Dealer::UpdateDeleteButton() {
+    btnDeletePrinter->setEnabled(lvPrinterList->topLevelItemCount() > 1);
+}
+
+void T_frmMain_Label_Dealer::UpdateEnabledState() {
+    // With no printer at all (no list and no model catalogue) only adding
+    // and quitting make sense.
+    const bool any = lvPrinterList->topLevelItemCount() > 0;
+    btnModifyPrinter->setEnabled(any);
+    btnConnectTest->setEnabled(any);
+    gpbFunction->setEnabled(any);
+    UpdateDeleteButton();
+}
+
+void T_frmMain_Label_Dealer::ShowEditor(const QString& mode) {
+    if (SelectedRow() < 0)
+        SelectRow(m_lastRow);
+    T_frmPrinterManage_Label& editor = *m_editor;
+    editor.mode = mode;
+    if (mode == QLatin1String("Modify")) {
+        const QTreeWidgetItem* item = lvPrinterList->topLevelItem(m_lastRow);
+        if (item == nullptr)
+            return;
+        editor.entryIndex = m_lastRow;
+        editor.model = item->text(0);
+        editor.portType = item->text(1);
+        editor.portString = item->text(2);
+    }
+    const int remembered = m_lastRow;
+    if (m_runEditor(editor)) {
+        LoadPrinterList();
+        const int row =
+            mode == QLatin1String("Add") ? lvPrinterList->topLevelItemCount() - 1 : remembered;
+        SelectRow(row);
+        lvPrinterListClick();
+    }
+    UpdateEnabledState();
+}
+
+void T_frmMain_Label_Dealer::btnAddPrinterClick() {
+    ShowEditor(QStringLiteral("Add"));
+}
+
+void T_frmMain_Label_Dealer::btnModifyPrinterClick() {
+    ShowEditor(QStringLiteral("Modify"));
+}
+
+void T_frmMain_Label_Dealer::btnDeletePrinterClick() {
+    if (SelectedRow() < 0)
+        SelectRow(m_lastRow);
+    const int row = SelectedRow();
+    if (row < 0 || lvPrinterList->topLevelItemCount() <= 1)
+        return;
+    if (!Localization::ConfirmBox(m_msgDeletePrinter))
+        return;
+    QList<PrinterList::Entry> remaining;
+    for (int i = 0; i < lvPrinterList->topLevelItemCount(); ++i) {
+        if (i == row)
+            continue;
+        const QTreeWidgetItem* item = lvPrinterList->topLevelItem(i);
+        remaining.append({item->text(0), item->text(1), item->text(2)});
+    }
+    QString error;
+    if (!PrinterList::SavePrinterList(remaining, &error)) {
+        // The file still holds the row: the list shows the file as it is.
+        Localization::ErrorBox(error);
+        return;
+    }
+    m_selecting = true;
+    delete lvPrinterList->takeTopLevelItem(row);
+    m_selecting = false;
+    SelectRow(std::min(row, lvPrinterList->topLevelItemCount() - 1));
+    lvPrinterListClick();
+    UpdateEnabledState();
+}
+
+void T_frmMain_Label_Dealer::btnConnectTestClick() {
+    if (SelectedRow() < 0)
+        SelectRow(m_lastRow);
+    const std::int32_t rc = TsplOpenPort(mdlGlobal::CurrentPort);
+    mdlGlobal::LastResultCode = rc;
+    if (rc == 0)
+        Localization::InfoBox(Localization::Msg(QStringLiteral("_ConnectOK")));
+    else
+        Localization::ErrorBox(ErrOpenPort(rc));
+    TsplClosePort();
+}
+
+void T_frmMain_Label_Dealer::OpenWindow(const QString& className) {
+    if (!pellum::OpenRegisteredWindow(className, this))
+        Localization::InfoBox(m_msgNotAvailable);
+}
+
+void T_frmMain_Label_Dealer::SendAndClose(const QByteArray& bytes) {
+    // A failed write is recorded, not reported.
+    mdlGlobal::LastResultCode = TsplWriteData(bytes);
+    TsplClosePort();
+}
+
+void T_frmMain_Label_Dealer::MouseClick(QPushButton* sender) {
+    const std::int32_t opened = TsplOpenPort(mdlGlobal::CurrentPort);
+    mdlGlobal::LastResultCode = opened;
+    if (!Usable(opened)) {
+        Localization::ErrorBox(ErrOpenPort(opened));
+        return;
+    }
+    mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
+    if (ModelIn("HaveTwoProtocol"))
+        mdlGlobal::CurrentFamily = IdentityQueries::QueryEmulation();
+    const std::int32_t family = mdlGlobal::CurrentFamily;
+    const bool keyValue = ModelIn("GDS");
+    const bool maple = ModelIn("Maple_ParameterSetting");
+
+    // The key-value actions open and close the connection themselves; the
+    // windows open it again for their own exchanges. The port is closed
+    // first so that nothing stays connected while they run.
+    auto keyValueDo = [](const char* key) {
+        TsplClosePort();
+        PrinterCMD::CmdDo(QLatin1String(key));
+    };
+    auto window = [this](const char* className) {
+        TsplClosePort();
+        OpenWindow(QLatin1String(className));
+    };
+
+    if (sender == btnPrintConfigInfo) {
+        if (keyValue)
+            return keyValueDo("configguration_page");
+        if (family == mdlGlobal::FamilyESC)
+            return SendAndClose(maple ? kConfigPageEscMaple : kConfigPageEsc);
+        const std::int32_t rc = TsplSelfTest();
+        mdlGlobal::LastResultCode = rc;
+        TsplClosePort();
+        if (rc != 0)
+            Localization::ErrorBox(ErrOpenPort(rc));
+        return;
+    }
+    if (sender == btnStartLearn) {
+        if (keyValue)
+            return keyValueDo("calibrate_sensor");
+        return SendAndClose(kLearn);
+    }
+    if (sender == btnLabelSensorPrintImage) {
+        keyValueDo("graph_sensor");
+        TsplClosePort();
+        return;
+    }
+    if (sender == btnModelTest) {
+        if (keyValue)
+            return keyValueDo("tph_test_page");
+        if (family == mdlGlobal::FamilyTSPL)
+            return SendAndClose(kDensityTest);
+        return SendAndClose(ModelIn("ModelPrintOtherCMD") ? kModuleTestOther : kModuleTestPlain);
+    }
+    if (sender == btnFactorySetting) {
+        if (!Localization::ConfirmBox(m_msgRestore)) {
+            TsplClosePort();
+            return;
+        }
+        if (keyValue)
+            return keyValueDo("factory_default");
+        return SendAndClose(family == mdlGlobal::FamilyESC && maple ? kFactoryEscMaple : kFactory);
+    }
+    if (sender == btnPrinterInformation) {
+        if (family == mdlGlobal::FamilyESC) {
+            TsplClosePort();
+            Localization::ErrorBox(Localization::Msg(QStringLiteral("_Err_ProtocolFunction")));
+            return;
+        }
+        return window("T_frmPrinterInformation");
+    }
+    if (sender == btnPrintText) {
+        // The label window takes its paper width from GetPaperWidth() of the
+        // selected model itself.
+        window(family == mdlGlobal::FamilyTSPL ? "T_frmPrintTextLabel" : "T_frmPrintText");
+        mdlGlobal::LastResultCode = TsplCreatePrinter(mdlGlobal::SdkModel);
+        return;
+    }
+    if (sender == Button1)
+        return window("TfrmDLUF");
+    if (sender == Button2)
+        return window("TfrmDLFile");
+    if (sender == Button3)
+        return window("TfrmDLF");
+    TsplClosePort();
+}
+
+void T_frmMain_Label_Dealer::btnParameterSettingClick() {
+    const std::int32_t opened = TsplOpenPort(mdlGlobal::CurrentPort);
+    mdlGlobal::LastResultCode = opened;
+    if (!Usable(opened)) {
+        Localization::ErrorBox(ErrOpenPort(opened));
+        return;
+    }
+    const QString className = ChooseSettingsWindow(
+        [](const QString& version) { return IdentityQueries::CheckFirmwareVersion(version); });
+    // The settings window opens the connection for its own exchanges.
+    TsplClosePort();
+    OpenWindow(className);
+}
+
+void T_frmMain_Label_Dealer::btnCommandTestClick() {
+    OpenWindow(QStringLiteral("T_frmCommandTest"));
+    const std::int32_t rc = TsplCreatePrinter(mdlGlobal::SdkModel);
+    mdlGlobal::LastResultCode = rc;
+    if (rc != 0)
+        Localization::ErrorBox(
+            Localization::WithCode(Localization::Msg(QStringLiteral("_Err_CreatePrinter")), rc));
+}
+
+void T_frmMain_Label_Dealer::btnDFUClick() {
+    if (ModelIn("IsbtnGDL")) {
+        OpenWindow(QStringLiteral("TfrmGDL"));
+        return;
+    }
+    if (!ModelIn("DFUWithoutCMD")) {
+        const std::int32_t opened = TsplOpenPort(mdlGlobal::CurrentPort);
+        mdlGlobal::LastResultCode = opened;
+        if (!Usable(opened)) {
+            Localization::ErrorBox(ErrOpenPort(opened));
+            return;
+        }
+        SendAndClose(kDfuMode);
+    }
+    StartFirmwareTool();
+}
+
+void T_frmMain_Label_Dealer::btnQuitClick() {
+    close();
+    QCoreApplication::quit();
+}
