@@ -17,6 +17,7 @@
 #include <poll.h>
 #include <random>
 #include <sstream>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -124,7 +125,6 @@ std::string executableFolder() {
 struct Pending {
     Clock::time_point due;
     Bytes data;
-    bool first = false; // the first part of a reply
 };
 
 struct Link {
@@ -365,7 +365,7 @@ int main(int argc, char** argv) {
         }
     }
 
-    int ptyMaster = -1, ptySlave = -1;
+    int ptyMaster = -1;
     std::string ptyPath;
     if (wantPty) {
         ptyMaster = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -373,16 +373,17 @@ int main(int argc, char** argv) {
             fail("cannot open a pseudo-terminal");
         }
         ptyPath = ptsname(ptyMaster);
-        // Holding the other side open keeps the line up (no hang-up between the
-        // program's opens) and keeps its settings; raw mode so nothing is echoed.
-        ptySlave = open(ptyPath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (ptySlave < 0) {
+        // Raw mode, so nothing is echoed or translated before the program sets
+        // its own line settings (they stay while the printer side is open).
+        int slave = open(ptyPath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (slave < 0) {
             fail("cannot open " + ptyPath);
         }
         termios t{};
-        tcgetattr(ptySlave, &t);
+        tcgetattr(slave, &t);
         cfmakeraw(&t);
-        tcsetattr(ptySlave, TCSANOW, &t);
+        tcsetattr(slave, TCSANOW, &t);
+        close(slave);
         fcntl(ptyMaster, F_SETFL, fcntl(ptyMaster, F_GETFL) | O_NONBLOCK);
         if (!ptyLink.empty()) {
             struct stat st {};
@@ -431,13 +432,34 @@ int main(int argc, char** argv) {
     std::optional<Link> ptyLinkState;
     Clock::time_point ptyMutedUntil{};
     bool ptyMuted = false;
+    // The line is open while some program holds the other side; the printer
+    // sees a hang-up when the last holder closes it, as on a serial port.
+    bool ptyOpen = false;
+    int ptyBusyFd = -1; // held exclusively by the refuse fault
     int nextLinkId = 100;
     std::vector<ControlClient> controls;
 
     if (ptyMaster >= 0) {
         ptyLinkState = Link{ptyMaster, 1, true, {}, Clock::now()};
-        engine.linkOpened(1, "pty");
     }
+    auto ptyHangUp = [&](Clock::time_point now, Actions& acts) {
+        if (!ptyOpen) {
+            return;
+        }
+        ptyOpen = false;
+        ptyLinkState->out.clear();
+        if (!ptyMuted) {
+            engine.linkClosed(1, now, acts);
+        }
+        // Bytes nobody read stay queued on a pseudo-terminal (unlike a serial
+        // port, whose buffers go with the last close): drop them, so the next
+        // program to open the line does not read an old reply.
+        int slave = open(ptyPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (slave >= 0) {
+            tcflush(slave, TCIFLUSH);
+            close(slave);
+        }
+    };
 
     auto save = [&]() {
         if (statePath.empty()) {
@@ -488,16 +510,14 @@ int main(int argc, char** argv) {
     auto applyActions = [&](Actions& acts, Clock::time_point now) {
         for (auto& r : acts.replies) {
             Link* l = findLink(r.link);
-            if (!l) {
-                continue;
+            if (!l || (l->pty && !ptyOpen)) {
+                continue; // the line closed: a reply would be lost anyway
             }
             auto chunks = shapeReply(faults, r.kind, r.data);
             Clock::time_point t = l->out.empty() ? now : std::max(now, l->out.back().due);
-            bool first = true;
             for (auto& c : chunks) {
                 t += std::chrono::milliseconds(c.delayMs);
-                l->out.push_back(Pending{t, std::move(c.data), first});
-                first = false;
+                l->out.push_back(Pending{t, std::move(c.data)});
             }
         }
         for (int id : acts.drops) {
@@ -510,6 +530,7 @@ int main(int argc, char** argv) {
                 ptyLinkState->out.clear();
                 Actions ignored;
                 engine.linkClosed(id, now, ignored);
+                ptyOpen = false;
                 ptyMuted = true;
                 ptyMutedUntil = now + std::chrono::seconds(2);
             }
@@ -523,15 +544,13 @@ int main(int argc, char** argv) {
     auto flushOut = [&](Link& l, Clock::time_point now) -> bool {
         while (!l.out.empty() && l.out.front().due <= now) {
             Pending& p = l.out.front();
-            if (p.first && l.pty && ptySlave >= 0) {
-                // Bytes of an earlier reply that nobody read are gone, as on a
-                // serial line: the reply starts on a clean line.
-                tcflush(ptySlave, TCIFLUSH);
-                p.first = false;
-            }
             ssize_t n = write(l.fd, p.data.data(), p.data.size());
             if (n < 0) {
                 if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                    return true;
+                }
+                if (l.pty) {
+                    l.out.clear(); // nobody holds the line: the bytes are lost
                     return true;
                 }
                 return false;
@@ -580,7 +599,42 @@ int main(int argc, char** argv) {
         }
         if (ptyMuted && now >= ptyMutedUntil) {
             ptyMuted = false;
-            engine.linkOpened(1, "pty");
+            if (ptyOpen) {
+                engine.linkOpened(1, "pty");
+            }
+        }
+        if (ptyMaster >= 0) {
+            // The refuse fault holds the line exclusively: the program's open
+            // finds it busy, like a port another program has open.
+            if (faults.refuse && ptyBusyFd < 0) {
+                Actions acts;
+                ptyHangUp(now, acts);
+                applyActions(acts, now);
+                ptyBusyFd = open(ptyPath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+                if (ptyBusyFd >= 0) {
+                    ioctl(ptyBusyFd, TIOCEXCL);
+                }
+                JsonLine j("pty-busy");
+                j.flag("busy", ptyBusyFd >= 0);
+                journal.write(j);
+            } else if (!faults.refuse && ptyBusyFd >= 0) {
+                ioctl(ptyBusyFd, TIOCNXCL);
+                close(ptyBusyFd);
+                ptyBusyFd = -1;
+                JsonLine j("pty-busy");
+                j.flag("busy", false);
+                journal.write(j);
+            }
+            if (!ptyOpen && ptyBusyFd < 0) {
+                pollfd probe{ptyMaster, POLLIN, 0};
+                if (poll(&probe, 1, 0) >= 0 && !(probe.revents & POLLHUP)) {
+                    ptyOpen = true;
+                    ptyLinkState->lastActivity = now;
+                    if (!ptyMuted) {
+                        engine.linkOpened(1, "pty");
+                    }
+                }
+            }
         }
 
         std::vector<pollfd> fds;
@@ -598,7 +652,7 @@ int main(int argc, char** argv) {
             }
             fds.push_back({active->fd, ev, 0});
         }
-        if (ptyLinkState) {
+        if (ptyLinkState && ptyOpen) {
             ptyIdx = static_cast<int>(fds.size());
             short ev = POLLIN;
             if (!ptyLinkState->out.empty() && ptyLinkState->out.front().due <= now) {
@@ -630,6 +684,11 @@ int main(int argc, char** argv) {
         }
         if (ptyMuted) {
             wake = std::min(wake, ptyMutedUntil);
+        }
+        if (ptyMaster >= 0 && !ptyOpen) {
+            // A hung-up master cannot be waited on (it always reports the
+            // hang-up), so look again shortly for the program opening the line.
+            wake = std::min(wake, now + std::chrono::milliseconds(5));
         }
         auto waitMs = std::chrono::duration_cast<std::chrono::milliseconds>(wake - now).count();
         if (waitMs < 0) {
@@ -684,11 +743,22 @@ int main(int argc, char** argv) {
             if (re & POLLOUT) {
                 flushOut(*ptyLinkState, now);
             }
-            if (re & POLLIN) {
-                ssize_t n = read(ptyMaster, buf.data(), buf.size());
-                if (n > 0 && !ptyMuted) {
-                    ptyLinkState->lastActivity = now;
-                    engine.feed(1, buf.data(), static_cast<std::size_t>(n), now, acts);
+            if (re & (POLLIN | POLLHUP | POLLERR)) {
+                // Bytes written just before the other side closed are still read.
+                while (true) {
+                    ssize_t n = read(ptyMaster, buf.data(), buf.size());
+                    if (n > 0) {
+                        ptyLinkState->lastActivity = now;
+                        if (!ptyMuted) {
+                            engine.feed(1, buf.data(), static_cast<std::size_t>(n), now, acts);
+                        }
+                        continue;
+                    }
+                    if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+                        break;
+                    }
+                    ptyHangUp(now, acts);
+                    break;
                 }
             }
         }

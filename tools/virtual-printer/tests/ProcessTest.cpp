@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -373,4 +374,46 @@ TEST(VirtualPrinterProcess, EmulationOverrideAndPtyLink) {
     close(fd);
     EXPECT_EQ(vp.stop(), 0);
     EXPECT_NE(access(link.c_str(), F_OK), 0) << "the link is removed at exit";
+}
+
+TEST(VirtualPrinterProcess, PseudoTerminalOpenedAndClosedLikeASerialPort) {
+    VirtualPrinterProcess vp(VP_EXECUTABLE, {"--model", "PL-Hazel 240", "--pty"});
+    ASSERT_TRUE(vp.start()) << vp.error();
+    std::size_t from = 0;
+    for (int round = 0; round < 3; ++round) {
+        int fd = open(vp.ptyPath().c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(fd, 0) << round;
+        ASSERT_TRUE(sendAll(fd, {0x1B, 0x1B, 0x08}));
+        EXPECT_EQ(readSome(fd, 1, 1000), Bytes{0x01}) << round;
+        // A reply that nobody reads is lost when the line closes.
+        ASSERT_TRUE(sendAll(fd, {0x12, 0x62}));
+        close(fd);
+        std::size_t at = 0;
+        ASSERT_TRUE(vp.waitForKind("disconnect", 2000, nullptr, from, &at)) << round;
+        from = at + 1;
+    }
+    std::size_t connects = 0;
+    for (const auto& l : vp.journalLines()) {
+        connects += VirtualPrinterProcess::field(l, "kind") == "connect";
+    }
+    EXPECT_EQ(connects, 3u);
+    int fd = open(vp.ptyPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    std::uint8_t stale[300];
+    usleep(50000);
+    EXPECT_LT(read(fd, stale, sizeof stale), 1) << "no stale block from the closed session";
+    close(fd);
+
+    // Refusing: the printer holds the line exclusively, so it is busy.
+    EXPECT_EQ(vp.control("refuse on").substr(0, 2), "OK");
+    ASSERT_TRUE(vp.waitForKind("pty-busy", 2000));
+    fd = open(vp.ptyPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd >= 0) { // a privileged test process passes the check; the flag is set
+        int exclusive = 0;
+        EXPECT_EQ(ioctl(fd, TIOCGEXCL, &exclusive), 0);
+        EXPECT_NE(exclusive, 0);
+        close(fd);
+    } else {
+        EXPECT_EQ(errno, EBUSY);
+    }
 }
