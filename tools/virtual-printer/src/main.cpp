@@ -568,7 +568,6 @@ int main(int argc, char** argv) {
 
     std::vector<std::uint8_t> buf(65536);
     bool running = true;
-    bool refusing = faults.refuse;
     while (running) {
         Clock::time_point now = Clock::now();
         // Listening follows the refuse fault.
@@ -588,7 +587,6 @@ int main(int argc, char** argv) {
                 journal.write(j);
             }
         }
-        (void)refusing;
         // Handover: a waiting connection takes over from an idle active one.
         if (active && !waiting.empty() && handoverMs >= 0 && active->out.empty() &&
             now - active->lastActivity >= std::chrono::milliseconds(handoverMs)) {
@@ -690,11 +688,11 @@ int main(int argc, char** argv) {
             // hang-up), so look again shortly for the program opening the line.
             wake = std::min(wake, now + std::chrono::milliseconds(5));
         }
-        auto waitMs = std::chrono::duration_cast<std::chrono::milliseconds>(wake - now).count();
+        auto waitMs = std::chrono::ceil<std::chrono::milliseconds>(wake - now).count();
         if (waitMs < 0) {
             waitMs = 0;
         }
-        int rc = poll(fds.data(), fds.size(), static_cast<int>(waitMs) + (waitMs > 0 ? 0 : 0));
+        int rc = poll(fds.data(), fds.size(), static_cast<int>(waitMs));
         if (rc < 0 && errno != EINTR) {
             fail(std::string("poll: ") + std::strerror(errno));
         }

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "Engine.h"
+#include "VirtualPrinterProcess.h"
 
 using namespace vp;
 
@@ -20,11 +21,8 @@ Profile loadProfile(const std::string& model) {
 }
 
 Bytes kv(const std::string& body) {
-    Bytes b{0x1B, 0x1C, 0x26, 0x20, 0x56, 0x31, 0x20};
-    b.insert(b.end(), body.begin(), body.end());
-    b.push_back(0x0D);
-    b.push_back(0x0A);
-    return b;
+    std::string line = "\x1B\x1C\x26\x20\x56\x31\x20" + body + "\r\n";
+    return Bytes(line.begin(), line.end());
 }
 
 Bytes sealed(Bytes b) {
@@ -608,4 +606,26 @@ TEST_F(EngineTest, StateSurvivesSaveAndLoad) {
     EXPECT_FALSE(engine_->loadState(path, error));
     EXPECT_NE(error.find("PL-Kapok 420"), std::string::npos);
     std::remove(path.c_str());
+}
+
+TEST(Journal, LinesAreJsonAndTheLauncherReadsTheFieldsBack) {
+    Journal j;
+    j.keepInMemory(true);
+    std::string nasty = std::string("a\"b\\c\nd\te") + '\x01' + '\x80' + '\xFF';
+    JsonLine line("text");
+    line.hex(Bytes{0x1B, 0x00, 0xFF}).str("text", nasty).num("n", -5).flag("ok", true);
+    j.write(line);
+    ASSERT_EQ(j.lines().size(), 1u);
+    const std::string& l = j.lines()[0];
+    // Only printable ASCII in the line; every other byte is escaped.
+    for (unsigned char c : l) {
+        EXPECT_TRUE(c >= 0x20 && c < 0x7F) << static_cast<int>(c);
+    }
+    EXPECT_EQ(l.rfind("{\"time\":\"", 0), 0u);
+    EXPECT_NE(l.find("\"kind\":\"text\",\"hex\":\"1B 00 FF\""), std::string::npos) << l;
+    EXPECT_EQ(pellum::testing::VirtualPrinterProcess::field(l, "text"), nasty);
+    EXPECT_EQ(pellum::testing::VirtualPrinterProcess::field(l, "hex"), "1B 00 FF");
+    EXPECT_EQ(pellum::testing::VirtualPrinterProcess::field(l, "n"), "-5");
+    EXPECT_EQ(pellum::testing::VirtualPrinterProcess::field(l, "ok"), "true");
+    EXPECT_EQ(pellum::testing::VirtualPrinterProcess::field(l, "absent"), "");
 }
