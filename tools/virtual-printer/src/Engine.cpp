@@ -1728,9 +1728,16 @@ std::string Engine::control(const std::string& lineIn) {
         return "OK " + value(w[1]);
     }
     if (c == "set" && w.size() >= 2) {
-        auto pos = line.find(w[1]) + w[1].size();
+        // The value is the rest of the line after the key (it may hold spaces).
+        std::size_t pos = line.find_first_not_of(' ', c.size());
+        pos += w[1].size();
         keys_[w[1]] = trim(line.substr(pos));
         return "OK";
+    }
+    if (c == "help") {
+        return "OK ping faults block set-block fields get set files emulation factory png save "
+               "no-reply short-reply split-reply split-pause delay bad-checksum ack-status "
+               "fw-status drop-after refuse only times clear";
     }
     if (c == "files") {
         std::string s;

@@ -629,3 +629,30 @@ TEST(Journal, LinesAreJsonAndTheLauncherReadsTheFieldsBack) {
     EXPECT_EQ(pellum::testing::VirtualPrinterProcess::field(l, "ok"), "true");
     EXPECT_EQ(pellum::testing::VirtualPrinterProcess::field(l, "absent"), "");
 }
+
+TEST_F(EngineTest, ControlChannelCommands) {
+    use("PL-Kapok 420");
+    EXPECT_EQ(engine_->control("set media_sensor black mark"), "OK");
+    EXPECT_EQ(engine_->control("get media_sensor"), "OK black mark");
+    EXPECT_EQ(send(kv("getval \"media_sensor\"")),
+              (Bytes{'b', 'l', 'a', 'c', 'k', ' ', 'm', 'a', 'r', 'k', 0}));
+    EXPECT_EQ(engine_->control("files"), "OK bitmaps:E_LOGO.GRF:580");
+    EXPECT_EQ(engine_->control("emulation 5"), "OK");
+    EXPECT_EQ(send({0x1B, 0x1B, 0x08}), Bytes{0x05});
+    EXPECT_EQ(engine_->control("delay 30").substr(0, 2), "OK");
+    EXPECT_EQ(faults_.delayMs, 30);
+    EXPECT_EQ(engine_->control("clear").substr(0, 2), "OK");
+    EXPECT_EQ(faults_.delayMs, 0);
+    EXPECT_EQ(engine_->control("frobnicate").substr(0, 3), "ERR");
+    EXPECT_EQ(engine_->control("png E_NONE.GRF /tmp/x.png").substr(0, 3), "ERR");
+
+    use("PL-Sumac 310");
+    std::string fields = engine_->control("fields");
+    EXPECT_NE(fields.find("\"baud_rate\":4"), std::string::npos) << fields;
+    Bytes b(256, 0x01);
+    EXPECT_EQ(engine_->control("set-block " + hexText(b)), "OK");
+    EXPECT_EQ(send({0x12, 0x62}), b) << "served as given";
+    EXPECT_EQ(engine_->control("set-block 78 00").substr(0, 3), "ERR");
+    EXPECT_EQ(engine_->control("block"), "OK " + hexText(b));
+    EXPECT_EQ(count("control"), 4) << "every command is journaled";
+}
