@@ -461,7 +461,18 @@ int main(int argc, char** argv) {
         }
     };
 
+    // Changes are saved shortly after they happen (not after every command, so
+    // a settings window writing twenty keys writes the file once).
+    bool savePending = false;
+    Clock::time_point saveAt{};
+    auto markChanged = [&](Clock::time_point now) {
+        if (!savePending) {
+            savePending = true;
+            saveAt = now + std::chrono::milliseconds(200);
+        }
+    };
     auto save = [&]() {
+        savePending = false;
         if (statePath.empty()) {
             return;
         }
@@ -535,8 +546,8 @@ int main(int argc, char** argv) {
                 ptyMutedUntil = now + std::chrono::seconds(2);
             }
         }
-        if (acts.stateChanged && !engine.downloadActive()) {
-            save();
+        if (acts.stateChanged) {
+            markChanged(now);
         }
         acts = Actions{};
     };
@@ -683,6 +694,9 @@ int main(int argc, char** argv) {
         if (ptyMuted) {
             wake = std::min(wake, ptyMutedUntil);
         }
+        if (savePending) {
+            wake = std::min(wake, saveAt);
+        }
         if (ptyMaster >= 0 && !ptyOpen) {
             // A hung-up master cannot be waited on (it always reports the
             // hang-up), so look again shortly for the program opening the line.
@@ -784,7 +798,7 @@ int main(int argc, char** argv) {
                 controls[i].buf.erase(0, nl + 1);
                 std::string answer = engine.control(line) + "\n";
                 [[maybe_unused]] auto w = write(controls[i].fd, answer.data(), answer.size());
-                save();
+                markChanged(now);
             }
         }
         controls.erase(std::remove_if(controls.begin(), controls.end(),
@@ -803,6 +817,13 @@ int main(int argc, char** argv) {
             flushOut(*ptyLinkState, now);
         }
         promote(now);
+        if (savePending && now >= saveAt) {
+            if (engine.downloadActive()) {
+                saveAt = now + std::chrono::milliseconds(200); // after the download
+            } else {
+                save();
+            }
+        }
     }
 
     Actions acts;
