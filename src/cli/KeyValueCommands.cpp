@@ -1,8 +1,189 @@
+// pellumctl getval, setval, do, identity and service: the key-value protocol
+// by hand, the printer's identity, and the main window's service functions.
 #include "cli/CliCommon.h"
+
+#include "connection/mdlPrinterLib.h"
+#include "connection/mdlPrinterLib_TSPL.h"
+#include "settings/IdentityQueries.h"
+#include "settings/PrinterCMD.h"
+#include "shell/Localization.h"
+#include "shell/ServiceFunctions.h"
+#include "shell/mdlGlobal.h"
 
 namespace pellumctl {
 
-// getval, setval, do, identity and service.
-QList<Command> KeyValueCommands() { return {}; }
+namespace {
+
+QString Msg(const char* key) {
+    return Localization::Msg(QLatin1String(key));
+}
+
+// Keys and arguments travel between double quotes without escaping, so a
+// double quote inside one would break the line.
+bool Quotable(const QStringList& texts) {
+    for (const QString& t : texts)
+        if (t.contains(QLatin1Char('"')))
+            return false;
+    return true;
+}
+
+int UsageError(const QString& text) {
+    return Fail(QStringLiteral("pellumctl: ") + text, kExitUsage);
+}
+
+// The write or read that just ran, as an exit code.
+int Outcome(const char* messageKey) {
+    const std::int32_t code = mdlGlobal::LastResultCode;
+    return code == 0 ? kExitOk : FailWithCode(Msg(messageKey), code);
+}
+
+int GetVal(const QStringList& args) {
+    if (args.size() != 1 || args[0].isEmpty())
+        return UsageError(QStringLiteral("getval needs one KEY"));
+    if (!Quotable(args))
+        return UsageError(QStringLiteral("a key may not contain a double quote"));
+    if (!CreateSelectedPrinter() || !PrinterCMD::CmdOpen())
+        return kExitFailed;
+    const QString value = PrinterCMD::CmdGetVal(args[0]);
+    const std::int32_t code = mdlGlobal::LastResultCode;
+    PrinterCMD::CmdClose();
+    if (code != 0)
+        return FailWithCode(Msg("_Err_ReadData"), code);
+    Print(value);
+    return kExitOk;
+}
+
+int SetVal(QStringList args) {
+    const bool exact = !args.isEmpty() && args[0] == QLatin1String("--exact");
+    if (exact)
+        args.removeFirst();
+    if (args.size() != 2 || args[0].isEmpty())
+        return UsageError(QStringLiteral("setval needs KEY VALUE"));
+    if (!Quotable(args))
+        return UsageError(QStringLiteral("a key or value may not contain a double quote"));
+    if (!CreateSelectedPrinter() || !PrinterCMD::CmdOpen())
+        return kExitFailed;
+    if (exact)
+        PrinterCMD::CmdSetValExact(args[0], args[1]);
+    else
+        PrinterCMD::CmdSetVal(args[0], args[1]);
+    const int rc = Outcome("_Err_WriteData");
+    PrinterCMD::CmdClose();
+    return rc;
+}
+
+int Do(const QStringList& args) {
+    if (args.isEmpty() || args.size() > 3 || args[0].isEmpty())
+        return UsageError(QStringLiteral("do needs KEY [ARG] or KEY SUBKEY ARG"));
+    if (!Quotable(args))
+        return UsageError(QStringLiteral("a key or argument may not contain a double quote"));
+    if (!CreateSelectedPrinter())
+        return kExitFailed;
+    if (!PrinterCMD::CmdOpen())
+        return kExitFailed; // the open failure has been printed
+    if (args.size() == 1)
+        mdlGlobal::LastResultCode = LibWriteData(PrinterCMD::LineDo(args[0])); // as CmdDo
+    else if (args.size() == 2)
+        PrinterCMD::CmdDoArg(args[0], args[1]);
+    else
+        PrinterCMD::CmdDoArgs(args[0], args[1], args[2]);
+    const int rc = Outcome("_Err_WriteData");
+    PrinterCMD::CmdClose();
+    return rc;
+}
+
+int Identity(const QStringList& args) {
+    if (!args.isEmpty())
+        return UsageError(QStringLiteral("identity takes no arguments"));
+    if (!CreateSelectedPrinter())
+        return kExitFailed;
+    const std::int32_t opened = TsplOpenPort(mdlGlobal::CurrentPort);
+    mdlGlobal::LastResultCode = opened;
+    if (opened != 0 && opened != 5)
+        return FailWithCode(Msg("_Err_OpenPort"), opened);
+    Print(QStringLiteral("emulation: %1").arg(IdentityQueries::QueryEmulation()));
+    Print(QStringLiteral("firmware version: ") + IdentityQueries::ReadFirmwareVersion());
+    Print(QStringLiteral("printed length: ") + IdentityQueries::ReadPrintedLength());
+    Print(QStringLiteral("serial number: ") + IdentityQueries::ReadSerialNumber());
+    TsplClosePort();
+    return kExitOk;
+}
+
+int Service(const QStringList& args) {
+    if (args.size() != 1)
+        return UsageError(QStringLiteral("service needs one of config-page, learn, head-test, "
+                                         "factory-default, sensor-graph, dfu-mode"));
+    const QString what = args[0];
+    const QStringList known = {"config-page",     "learn",        "head-test",
+                               "factory-default", "sensor-graph", "dfu-mode"};
+    if (!known.contains(what))
+        return UsageError(QStringLiteral("unknown service ") + what);
+    if (!CreateSelectedPrinter())
+        return kExitFailed;
+
+    if (what == QLatin1String("dfu-mode")) {
+        if (ServiceFunctions::InList("IsbtnGDL"))
+            return Fail(QStringLiteral("this model takes its firmware through the firmware-package "
+                                       "download, not the update mode"));
+        if (ServiceFunctions::InList("DFUWithoutCMD")) {
+            Print(QStringLiteral("this model needs no command before the firmware-update tool"));
+            return kExitOk;
+        }
+        if (!ServiceFunctions::EnterFirmwareUpdateMode())
+            return kExitFailed;
+        return Outcome("_Err_WriteData");
+    }
+
+    mdlGlobal::LastResultCode = 0;
+    if (!ServiceFunctions::OpenForFunction())
+        return kExitFailed;
+    mdlGlobal::LastResultCode = 0;
+    if (what == QLatin1String("config-page")) {
+        ServiceFunctions::PrintConfigPage();
+    } else if (what == QLatin1String("learn")) {
+        if (ServiceFunctions::InList("NIsbtnStartLearn")) {
+            TsplClosePort();
+            return Fail(QStringLiteral("this model has no automatic label learning"));
+        }
+        ServiceFunctions::StartLearn();
+    } else if (what == QLatin1String("head-test")) {
+        ServiceFunctions::ModuleTest();
+    } else if (what == QLatin1String("sensor-graph")) {
+        if (!ServiceFunctions::InList("IsbtnLabelSensorPrintImage")) {
+            TsplClosePort();
+            return Fail(QStringLiteral("this model has no label-sensor graph"));
+        }
+        ServiceFunctions::SensorGraph();
+    } else if (what == QLatin1String("factory-default")) {
+        if (!ServiceFunctions::FactoryDefault())
+            return Fail(QStringLiteral("not confirmed: nothing was sent (give --yes to confirm)"));
+    }
+    return Outcome("_Err_WriteData");
+}
+
+} // namespace
+
+QList<Command> KeyValueCommands() {
+    return {
+        {QStringLiteral("getval"),
+         QStringLiteral("getval KEY                 read a setting of a key-value printer"),
+         GetVal},
+        {QStringLiteral("setval"),
+         QStringLiteral(
+             "setval [--exact] KEY VALUE  write a setting (capitals lowered unless --exact)"),
+         SetVal},
+        {QStringLiteral("do"),
+         QStringLiteral("do KEY [ARG] | do KEY SUBKEY ARG  trigger a key-value action"), Do},
+        {QStringLiteral("identity"),
+         QStringLiteral("identity                   emulation, firmware version, printed length, "
+                        "serial number"),
+         Identity},
+        {QStringLiteral("service"),
+         QStringLiteral(
+             "service config-page|learn|head-test|factory-default|sensor-graph|dfu-mode\n"
+             "                           the main window's service functions (--yes confirms)"),
+         Service},
+    };
+}
 
 } // namespace pellumctl

@@ -8,6 +8,7 @@
 #include "shell/GuiLanguage.h"
 #include "shell/GuiWindowRegistry.h"
 #include "shell/Localization.h"
+#include "shell/ServiceFunctions.h"
 #include "shell/StartUp.h"
 #include "shell/mdlFunction.h"
 #include "shell/mdlGlobal.h"
@@ -31,19 +32,6 @@
 #include <QUrl>
 
 namespace {
-
-// Service commands sent by the function buttons.
-const QByteArray kConfigPageEscMaple = QByteArray::fromHex("1D2841020000"
-                                                           "01");
-const QByteArray kConfigPageEsc = QByteArray::fromHex("1D2841020000"
-                                                      "02");
-const QByteArray kLearn = QByteArrayLiteral("ZZZLEARN\r\n");
-const QByteArray kDensityTest = QByteArrayLiteral("ZZZDENSITYTST\r\n");
-const QByteArray kModuleTestOther = QByteArray::fromHex("1B1B04");
-const QByteArray kModuleTestPlain = QByteArray::fromHex("1256");
-const QByteArray kFactoryEscMaple = QByteArray::fromHex("1B1B20");
-const QByteArray kFactory = QByteArray::fromHex("1B2152");
-const QByteArray kDfuMode = QByteArrayLiteral("ZZZDFUMODE\r\n");
 
 constexpr int kListTop = 30;
 constexpr int kListHeight = 160;
@@ -366,7 +354,7 @@ void T_frmMain_Label_Dealer::lvPrinterListClick() {
 }
 
 bool T_frmMain_Label_Dealer::ModelIn(const char* listKey) const {
-    return !mdlGlobal::CurrentModel.isEmpty() && mdlFunction::ModelIn(QLatin1String(listKey));
+    return ServiceFunctions::InList(listKey);
 }
 
 void T_frmMain_Label_Dealer::PlaceFunctionButtons() {
@@ -498,75 +486,27 @@ void T_frmMain_Label_Dealer::OpenWindow(const QString& className) {
         Localization::InfoBox(m_msgNotAvailable);
 }
 
-void T_frmMain_Label_Dealer::SendAndClose(const QByteArray& bytes) {
-    // A failed write is recorded, not reported.
-    mdlGlobal::LastResultCode = TsplWriteData(bytes);
-    TsplClosePort();
-}
-
 void T_frmMain_Label_Dealer::MouseClick(QPushButton* sender) {
-    const std::int32_t opened = TsplOpenPort(mdlGlobal::CurrentPort);
-    mdlGlobal::LastResultCode = opened;
-    if (!Usable(opened)) {
-        Localization::ErrorBox(ErrOpenPort(opened));
+    if (!ServiceFunctions::OpenForFunction())
         return;
-    }
-    mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
-    if (ModelIn("HaveTwoProtocol"))
-        mdlGlobal::CurrentFamily = IdentityQueries::QueryEmulation();
-    const std::int32_t family = mdlGlobal::CurrentFamily;
-    const bool keyValue = ModelIn("GDS");
-    const bool maple = ModelIn("Maple_ParameterSetting");
-
-    // The key-value actions open and close the connection themselves; the
-    // windows open it again for their own exchanges. The port is closed
-    // first so that nothing stays connected while they run.
-    auto keyValueDo = [](const char* key) {
-        TsplClosePort();
-        PrinterCMD::CmdDo(QLatin1String(key));
-    };
+    // The windows open the connection again for their own exchanges; it is
+    // closed first so that nothing stays connected while they run.
     auto window = [this](const char* className) {
         TsplClosePort();
         OpenWindow(QLatin1String(className));
     };
-
-    if (sender == btnPrintConfigInfo) {
-        if (keyValue)
-            return keyValueDo("configguration_page");
-        if (family == mdlGlobal::FamilyESC)
-            return SendAndClose(maple ? kConfigPageEscMaple : kConfigPageEsc);
-        const std::int32_t rc = TsplSelfTest();
-        mdlGlobal::LastResultCode = rc;
-        TsplClosePort();
-        if (rc != 0)
-            Localization::ErrorBox(ErrOpenPort(rc));
-        return;
-    }
-    if (sender == btnStartLearn) {
-        if (keyValue)
-            return keyValueDo("calibrate_sensor");
-        return SendAndClose(kLearn);
-    }
-    if (sender == btnLabelSensorPrintImage) {
-        keyValueDo("graph_sensor");
-        TsplClosePort();
-        return;
-    }
-    if (sender == btnModelTest) {
-        if (keyValue)
-            return keyValueDo("tph_test_page");
-        if (family == mdlGlobal::FamilyTSPL)
-            return SendAndClose(kDensityTest);
-        return SendAndClose(ModelIn("ModelPrintOtherCMD") ? kModuleTestOther : kModuleTestPlain);
-    }
+    const std::int32_t family = mdlGlobal::CurrentFamily;
+    if (sender == btnPrintConfigInfo)
+        return ServiceFunctions::PrintConfigPage();
+    if (sender == btnStartLearn)
+        return ServiceFunctions::StartLearn();
+    if (sender == btnLabelSensorPrintImage)
+        return ServiceFunctions::SensorGraph();
+    if (sender == btnModelTest)
+        return ServiceFunctions::ModuleTest();
     if (sender == btnFactorySetting) {
-        if (!Localization::ConfirmBox(m_msgRestore)) {
-            TsplClosePort();
-            return;
-        }
-        if (keyValue)
-            return keyValueDo("factory_default");
-        return SendAndClose(family == mdlGlobal::FamilyESC && maple ? kFactoryEscMaple : kFactory);
+        ServiceFunctions::FactoryDefault();
+        return;
     }
     if (sender == btnPrinterInformation) {
         if (family == mdlGlobal::FamilyESC) {
@@ -620,16 +560,8 @@ void T_frmMain_Label_Dealer::btnDFUClick() {
         OpenWindow(QStringLiteral("TfrmGDL"));
         return;
     }
-    if (!ModelIn("DFUWithoutCMD")) {
-        const std::int32_t opened = TsplOpenPort(mdlGlobal::CurrentPort);
-        mdlGlobal::LastResultCode = opened;
-        if (!Usable(opened)) {
-            Localization::ErrorBox(ErrOpenPort(opened));
-            return;
-        }
-        SendAndClose(kDfuMode);
-    }
-    StartFirmwareTool();
+    if (ServiceFunctions::EnterFirmwareUpdateMode())
+        StartFirmwareTool();
 }
 
 void T_frmMain_Label_Dealer::btnQuitClick() {

@@ -92,7 +92,6 @@ private:
     // Opens a window of another area by its class name; tells the user when
     // this version has no such window.
     void OpenWindow(const QString& className);
-    void SendAndClose(const QByteArray& bytes);
     void ShowEditor(const QString& mode);
 
     QLabel* lblPrinterList;
