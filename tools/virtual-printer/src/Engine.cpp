@@ -1555,14 +1555,22 @@ std::optional<Clock::time_point> Engine::nextDeadline() const {
         if (l.blockPending) {
             consider(l.lastByte + milliseconds(blockTimeoutMs));
         } else if (!l.buf.empty()) {
-            consider(l.lastByte + milliseconds(std::min(idleFlushMs, packetTimeoutMs)));
+            bool packet = download_.active && (startsWith(l.buf, 0, kPacketMarker) ||
+                                               partialOf(l.buf, 0, kPacketMarker));
+            bool firmwareLink = firmware_.active && firmware_.link == id &&
+                                (firmware_.gotHeader || firmware_.inBody);
+            if (!firmwareLink) {
+                consider(l.lastByte + milliseconds(packet ? packetTimeoutMs : idleFlushMs));
+            }
         }
         if (l.job != Link::Job::None) {
             consider(l.lastByte + milliseconds(jobIdleMs));
         }
     }
     if (firmware_.active) {
-        if (firmware_.gotHeader && !firmware_.inBody) {
+        auto it = links_.find(firmware_.link);
+        bool pendingBytes = it != links_.end() && !it->second.buf.empty();
+        if (firmware_.gotHeader && !firmware_.inBody && !pendingBytes) {
             consider(firmware_.lastByte + milliseconds(fwQuietMs));
         } else if (firmware_.gotHeader) {
             consider(firmware_.lastByte + milliseconds(2 * fwQuietMs));

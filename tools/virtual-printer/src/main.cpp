@@ -86,7 +86,7 @@ int listenOn(sockaddr_in& addr, std::string& error) {
     }
     int one = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 8) != 0) {
+    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 64) != 0) {
         error = std::strerror(errno);
         close(fd);
         return -1;
@@ -717,8 +717,12 @@ int main(int argc, char** argv) {
             break;
         }
         if (listenIdx >= 0 && (fds[static_cast<std::size_t>(listenIdx)].revents & POLLIN)) {
-            int fd = accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-            if (fd >= 0) {
+            // Take every pending connection, so a burst never overflows the backlog.
+            while (true) {
+                int fd = accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+                if (fd < 0) {
+                    break;
+                }
                 int one = 1;
                 setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
                 Link l{fd, nextLinkId++, false, {}, now};

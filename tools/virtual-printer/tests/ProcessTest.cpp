@@ -1,6 +1,7 @@
 // End-to-end: the real executable over a loopback socket and a pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -416,4 +417,45 @@ TEST(VirtualPrinterProcess, PseudoTerminalOpenedAndClosedLikeASerialPort) {
     } else {
         EXPECT_EQ(errno, EBUSY);
     }
+}
+
+TEST(VirtualPrinterProcess, GarbageAndAbruptClosesNeverStopIt) {
+    VirtualPrinterProcess vp(
+        VP_EXECUTABLE, {"--model", "PL-Larch 630P", "--listen", "127.0.0.1:0", "--handover", "0"});
+    ASSERT_TRUE(vp.start()) << vp.error();
+    std::uint32_t seed = 12345;
+    auto next = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    for (int round = 0; round < 30; ++round) {
+        int fd = VirtualPrinterProcess::connectLoopback(vp.port());
+        ASSERT_GE(fd, 0) << round;
+        Bytes junk(next() % 5000);
+        for (auto& b : junk) {
+            b = static_cast<std::uint8_t>(next());
+        }
+        // Sometimes the start of a real command, cut off by the close.
+        if (round % 3 == 0) {
+            Bytes start = kvLine("do \"download\" \"fonts\" \"E_F.TTF\"");
+            junk.insert(junk.begin(), start.begin(), start.end());
+            junk.insert(junk.begin() + static_cast<std::ptrdiff_t>(start.size()),
+                        {0xDD, 0xCC, 0xBB, 0xAA});
+        }
+        sendAll(fd, junk);
+        close(fd);
+    }
+    ASSERT_TRUE(vp.running());
+    int fd = VirtualPrinterProcess::connectLoopback(vp.port());
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(getval(fd, "dpi"), "300");
+    close(fd);
+    // SIGINT ends it cleanly too.
+    kill(vp.pid(), SIGINT);
+    for (int i = 0; i < 200 && vp.running(); ++i) {
+        usleep(10000);
+    }
+    EXPECT_FALSE(vp.running());
+    EXPECT_FALSE(vp.journalLines().empty());
+    EXPECT_EQ(VirtualPrinterProcess::field(vp.journalLines().back(), "kind"), "stop");
 }
