@@ -20,7 +20,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFocusEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -833,4 +835,78 @@ TEST_F(SettingsWindows, EveryTextKeyIsInEveryLanguage) {
         }
     }
     mdlGlobal::LanguageId = QStringLiteral("1033");
+}
+
+TEST_F(SettingsWindows, KeyFiltersAndLeavingAField) {
+    auto press = [](QWidget* target, const QString& text) {
+        QKeyEvent down(QEvent::KeyPress, 0, Qt::NoModifier, text);
+        QApplication::sendEvent(target, &down);
+    };
+    auto w = Open(QStringLiteral("T_frmParaSet_Cedar"), RandomBlock(17));
+    struct Case {
+        const char* field;
+        const char* typed;
+        const char* kept; // what the filter let through
+    } cases[] = {
+        {"txtBTPWD", "1a2 -3", "123"},    // CheckImportBTP: digits only
+        {"txtBTName", "ab c!~", "abc!~"}, // CheckImportBTN: no space
+    };
+    for (const Case& c : cases) {
+        auto edit = Find<QLineEdit>(w.get(), QString::fromLatin1(c.field));
+        edit->clear();
+        for (const QChar ch : QString::fromLatin1(c.typed))
+            press(edit, QString(ch));
+        EXPECT_EQ(edit->text(), QString::fromLatin1(c.kept)) << c.field;
+    }
+    auto nutmeg = Open(QStringLiteral("T_frmParaSet_Nutmeg"), RandomBlock(18));
+    auto stop = Find<QLineEdit>(nutmeg.get(), QStringLiteral("txtStopPrint"));
+    stop->clear();
+    for (const QChar ch : QStringLiteral("4x0.0"))
+        press(stop, QString(ch));
+    EXPECT_EQ(stop->text(), QStringLiteral("400")); // CheckImportNumber
+    // Leaving the field applies its check.
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(stop, &out);
+    EXPECT_EQ(stop->text(), QStringLiteral("255"));
+    dialogs.messages.clear();
+    stop->clear();
+    QApplication::sendEvent(stop, &out);
+    ASSERT_EQ(dialogs.messages.size(), 1u); // an empty checked field: the conversion message
+    EXPECT_EQ(dialogs.messages[0].kind, pellum::MessageKind::Error);
+}
+
+TEST_F(SettingsWindows, WindowForEachModel) {
+    TempProgramFolder shipped; // the shipped model lists
+    shipped.makeCurrent();
+    mdlFunction::ClearModelListCache();
+    struct Case {
+        const char* model;
+        bool firmwareNew;
+        const char* window;
+    } cases[] = {
+        {"PL-Juniper 350BT", true, "T_frmParaSet_Juniper"}, // rule 2 before the Sumac rule
+        {"PL-Sumac 330", true, "T_frmParaSet_Sumac"},
+        {"PL-Sumac 330", false, "T_frmParaSet_Sumac_Varro"},
+        {"PL-Rowan 720", false, "T_frmParaSet_Quince_Rowan"},
+        {"PL-Quince 720", true, "T_frmParaSet_Quince"},
+        {"PL-Quince 720", false, "T_frmParaSet_Quince_Varro"},
+        {"PL-Elm 460", false, "T_frmParaSet_Poplar_Varro"},
+        {"PL-Wattle 58", true, "T_frmParaSet_Maple"},
+        {"PL-Kapok 420", true, "T_frmParaSet_Kapok"},
+        {"PL-Willow 410", true, "T_frmParaSet_Ilex"},
+        {"No Such Model", true, "T_frmParaSet_Maple"},
+    };
+    for (const Case& c : cases) {
+        mdlGlobal::CurrentModel = QString::fromLatin1(c.model);
+        QStringList asked;
+        const QString window = SettingsTables::WindowClassForModel([&](const QString& v) {
+            asked << v;
+            return c.firmwareNew;
+        });
+        EXPECT_EQ(window, QString::fromLatin1(c.window)) << c.model;
+    }
+    // Every block window opens by its registered name.
+    for (const auto& spec : SettingsTables::AllWindows())
+        EXPECT_NE(pellum::CreateSettingsWindow(spec.className), nullptr);
+    EXPECT_EQ(pellum::CreateSettingsWindow(QStringLiteral("T_frmParaSet_Kapok")), nullptr);
 }
