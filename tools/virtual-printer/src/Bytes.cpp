@@ -2,7 +2,7 @@
 
 namespace vp {
 
-std::uint16_t checksum16(const std::uint8_t* data, std::size_t count) {
+std::uint16_t Checksum16(const std::uint8_t* data, std::size_t count) {
     std::uint32_t sum = 0;
     for (std::size_t i = 0; i < count; ++i) {
         sum = (sum + data[i]) & 0xFFFFu;

@@ -12,9 +12,9 @@ namespace vp {
 using Bytes = std::vector<std::uint8_t>;
 
 // Sum of the bytes modulo 65536.
-std::uint16_t checksum16(const std::uint8_t* data, std::size_t count);
-inline std::uint16_t checksum16(const Bytes& b, std::size_t count) {
-    return checksum16(b.data(), count);
+std::uint16_t Checksum16(const std::uint8_t* data, std::size_t count);
+inline std::uint16_t Checksum16(const Bytes& b, std::size_t count) {
+    return Checksum16(b.data(), count);
 }
 
 // "1B 1C 26": two upper-case digits per byte, single spaces between bytes.

@@ -499,6 +499,19 @@ const std::vector<std::string>& knownKeys() {
     return keys;
 }
 
+Bytes PacketAck(const Bytes& packet, int status, bool wrongChecksum) {
+    Bytes ack(packet.begin(), packet.begin() + 8);
+    ack.push_back(static_cast<std::uint8_t>(status & 0xFF));
+    ack.push_back(static_cast<std::uint8_t>((status >> 8) & 0xFF));
+    std::uint16_t sum = Checksum16(ack, 10);
+    if (wrongChecksum) {
+        sum = static_cast<std::uint16_t>(sum ^ 0xFFFF);
+    }
+    ack.push_back(static_cast<std::uint8_t>(sum & 0xFF));
+    ack.push_back(static_cast<std::uint8_t>(sum >> 8));
+    return ack;
+}
+
 Engine::Engine(Profile profile, Journal& journal, Faults& faults)
     : profile_(std::move(profile)), journal_(journal), faults_(faults) {
     block_ = profile_.block;
@@ -623,14 +636,14 @@ void Engine::process(int link, Link& l, Clock::time_point now, Actions& out) {
         }
         if (download_.active) {
             if (startsWith(l.buf, 0, kPacketMarker) || partialOf(l.buf, 0, kPacketMarker)) {
-                if (l.buf.size() < kPacketSize) {
+                if (l.buf.size() < kDownloadPacketSize) {
                     return;
                 }
                 handlePacket(link, l, out);
                 continue;
             }
             abortDownload("a command arrived instead of a packet");
-        } else if (startsWith(l.buf, 0, kPacketMarker) && l.buf.size() >= kPacketSize) {
+        } else if (startsWith(l.buf, 0, kPacketMarker) && l.buf.size() >= kDownloadPacketSize) {
             handlePacket(link, l, out);
             continue;
         }
@@ -756,7 +769,7 @@ void Engine::handleBlockWrite(int, Link& l, Actions&) {
     l.blockPending = false;
     Bytes all = l.blockCommand;
     all.insert(all.end(), incoming.begin(), incoming.end());
-    std::uint16_t want = checksum16(incoming, 254);
+    std::uint16_t want = Checksum16(incoming, 254);
     std::uint16_t got = le16(&incoming[254]);
     std::string reason;
     if (profile_.protocol != Protocol::Block) {
@@ -1066,8 +1079,8 @@ void Engine::abortDownload(const std::string& why) {
 }
 
 void Engine::handlePacket(int link, Link& l, Actions& out) {
-    Bytes p(l.buf.begin(), l.buf.begin() + static_cast<std::ptrdiff_t>(kPacketSize));
-    l.buf.erase(l.buf.begin(), l.buf.begin() + static_cast<std::ptrdiff_t>(kPacketSize));
+    Bytes p(l.buf.begin(), l.buf.begin() + static_cast<std::ptrdiff_t>(kDownloadPacketSize));
+    l.buf.erase(l.buf.begin(), l.buf.begin() + static_cast<std::ptrdiff_t>(kDownloadPacketSize));
     std::uint32_t index = le32(&p[4]);
     std::size_t n = le16(&p[8]);
     bool userFont = download_.active && download_.userFont;
@@ -1082,15 +1095,15 @@ void Engine::handlePacket(int link, Link& l, Actions& out) {
     int status = 0;
     std::string error;
     std::uint16_t want = 0;
-    std::uint16_t got = le16(&p[kPacketSize - 2]);
-    if (n > kPacketData) {
+    std::uint16_t got = le16(&p[kDownloadPacketSize - 2]);
+    if (n > kDownloadPacketData) {
         status = 3;
         error = "count above 1024";
     } else if (index != download_.nextIndex) {
         status = 2;
         error = "index out of sequence, expected " + std::to_string(download_.nextIndex);
     } else {
-        want = checksum16(p, userFont ? kPacketSize - 2 : n + 10);
+        want = Checksum16(p, userFont ? kDownloadPacketSize - 2 : n + 10);
         std::uint8_t fill = userFont ? 0xFF : 0x00;
         if (want != got) {
             status = 1;
@@ -1138,16 +1151,11 @@ void Engine::handlePacket(int link, Link& l, Actions& out) {
         abortDownload("fault: connection dropped");
         return;
     }
-    Bytes ack(p.begin(), p.begin() + 8);
-    ack.push_back(static_cast<std::uint8_t>(status & 0xFF));
-    ack.push_back(static_cast<std::uint8_t>((status >> 8) & 0xFF));
-    std::uint16_t sum = checksum16(ack, 10);
-    if (faults_.badChecksum && faults_.appliesTo(kind)) {
-        sum = static_cast<std::uint16_t>(sum ^ 0xFFFF);
+    bool wrongChecksum = faults_.badChecksum && faults_.appliesTo(kind);
+    if (wrongChecksum) {
         j.flag("fault_bad_checksum", true);
     }
-    ack.push_back(static_cast<std::uint8_t>(sum & 0xFF));
-    ack.push_back(static_cast<std::uint8_t>(sum >> 8));
+    Bytes ack = PacketAck(p, status, wrongChecksum);
     journal(j);
     reply(out, link, kind, std::move(ack));
     if (status != 0) {
@@ -1157,7 +1165,7 @@ void Engine::handlePacket(int link, Link& l, Actions& out) {
     download_.data.insert(download_.data.end(), p.begin() + 10,
                           p.begin() + 10 + static_cast<std::ptrdiff_t>(n));
     ++download_.nextIndex;
-    if (n == kPacketData) {
+    if (n == kDownloadPacketData) {
         return;
     }
     out.stateChanged = true;
@@ -1184,7 +1192,7 @@ void Engine::handlePacket(int link, Link& l, Actions& out) {
             .num("size", static_cast<long long>(f.data.size()))
             .num("packets", download_.nextIndex);
         int w = 0, h = 0;
-        if (f.storageClass == "bitmaps" && rasterSize(f.data, w, h)) {
+        if (f.storageClass == "bitmaps" && RasterRecordSize(f.data, w, h)) {
             c.num("width", w).num("height", h);
         } else if (f.storageClass == "bitmaps") {
             c.flag("raster_valid", false);
@@ -1203,7 +1211,7 @@ void Engine::writePng(const StoredFile& f) {
     std::string error;
     JsonLine j("png-written");
     j.str("name", f.name).str("path", path);
-    if (!rasterToPng(f.data, path, error)) {
+    if (!RasterRecordToPng(f.data, path, error)) {
         j.str("error", error);
     }
     journal(j);
@@ -1778,7 +1786,7 @@ std::string Engine::control(const std::string& lineIn) {
         for (const auto& f : files_) {
             if (f.name == w[1] && f.storageClass == "bitmaps") {
                 std::string error;
-                if (!rasterToPng(f.data, w[2], error)) {
+                if (!RasterRecordToPng(f.data, w[2], error)) {
                     return "ERR " + error;
                 }
                 return "OK";

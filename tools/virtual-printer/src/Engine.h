@@ -38,8 +38,8 @@ struct StoredFile {
 };
 
 // Packet layout of downloads: marker, index, count, 1024 data bytes, checksum.
-constexpr std::size_t kPacketData = 1024;
-constexpr std::size_t kPacketSize = kPacketData + 12;
+constexpr std::size_t kDownloadPacketData = 1024;
+constexpr std::size_t kDownloadPacketSize = kDownloadPacketData + 12;
 constexpr std::size_t kUserFontMax = 3133440;
 
 class Engine {
@@ -158,11 +158,14 @@ private:
     Clock::time_point now_{};
 };
 
+// The 12-byte acknowledgement of a download packet: its first 8 bytes, the
+// status (little-endian) and Checksum16 of those 10 bytes (inverted when asked).
+Bytes PacketAck(const Bytes& packet, int status, bool wrongChecksum = false);
 // The key names of the key-value protocol the printer knows.
 const std::vector<std::string>& knownKeys();
 // Writes a raster record as a PNG file; false when the record is malformed.
-bool rasterToPng(const Bytes& record, const std::string& path, std::string& error);
+bool RasterRecordToPng(const Bytes& record, const std::string& path, std::string& error);
 // Width and height of a raster record in dots; false when malformed.
-bool rasterSize(const Bytes& record, int& width, int& height);
+bool RasterRecordSize(const Bytes& record, int& width, int& height);
 
 } // namespace vp

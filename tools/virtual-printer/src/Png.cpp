@@ -7,7 +7,7 @@
 
 namespace vp {
 
-bool rasterSize(const Bytes& r, int& width, int& height) {
+bool RasterRecordSize(const Bytes& r, int& width, int& height) {
     if (r.size() < 4) {
         return false;
     }
@@ -40,9 +40,9 @@ void chunk(Bytes& out, const char* type, const Bytes& data) {
 
 } // namespace
 
-bool rasterToPng(const Bytes& r, const std::string& path, std::string& error) {
+bool RasterRecordToPng(const Bytes& r, const std::string& path, std::string& error) {
     int width = 0, height = 0;
-    if (!rasterSize(r, width, height)) {
+    if (!RasterRecordSize(r, width, height)) {
         error = "not a raster record (size does not match its header)";
         return false;
     }

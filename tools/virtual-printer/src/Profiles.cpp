@@ -202,7 +202,7 @@ bool applyBlockValue(Bytes& block, int offset, const std::string& value, std::st
 void sealBlock(Bytes& block) {
     block.resize(256, 0);
     block[0] = 0x78;
-    putLe16(&block[254], checksum16(block, 254));
+    putLe16(&block[254], Checksum16(block, 254));
 }
 
 Bytes makeDemoRaster(int width, int height) {

@@ -38,7 +38,7 @@ Bytes sealed(Bytes b) {
 // A download packet as the file window builds it (zero fill, checksum over
 // header and data) or as the user-font window does (FF fill, checksum over all).
 Bytes packet(std::uint32_t index, const Bytes& data, bool userFont = false) {
-    Bytes p(kPacketSize, userFont ? 0xFF : 0x00);
+    Bytes p(kDownloadPacketSize, userFont ? 0xFF : 0x00);
     p[0] = 0xDD;
     p[1] = 0xCC;
     p[2] = 0xBB;
@@ -50,12 +50,12 @@ Bytes packet(std::uint32_t index, const Bytes& data, bool userFont = false) {
     p[9] = static_cast<std::uint8_t>(data.size() >> 8);
     std::copy(data.begin(), data.end(), p.begin() + 10);
     std::uint32_t sum = 0;
-    std::size_t count = userFont ? kPacketSize - 2 : data.size() + 10;
+    std::size_t count = userFont ? kDownloadPacketSize - 2 : data.size() + 10;
     for (std::size_t i = 0; i < count; ++i) {
         sum += p[i];
     }
-    p[kPacketSize - 2] = static_cast<std::uint8_t>(sum & 0xFF);
-    p[kPacketSize - 1] = static_cast<std::uint8_t>((sum >> 8) & 0xFF);
+    p[kDownloadPacketSize - 2] = static_cast<std::uint8_t>(sum & 0xFF);
+    p[kDownloadPacketSize - 1] = static_cast<std::uint8_t>((sum >> 8) & 0xFF);
     return p;
 }
 
@@ -145,7 +145,7 @@ TEST(Checksum16, WorkedExamples) {
         {Bytes(), 0},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(checksum16(c.bytes, c.bytes.size()), c.sum);
+        EXPECT_EQ(Checksum16(c.bytes, c.bytes.size()), c.sum);
     }
 }
 
@@ -329,8 +329,8 @@ TEST_F(EngineTest, FileDownloadWorkedPacketsAndStorage) {
     Bytes p1 = packet(1, {});
     Bytes p1Head{0xDD, 0xCC, 0xBB, 0xAA, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00};
     EXPECT_TRUE(std::equal(p1Head.begin(), p1Head.end(), p1.begin()));
-    EXPECT_EQ(p1[kPacketSize - 2], 0x0F); // 0x030F, low byte first
-    EXPECT_EQ(p1[kPacketSize - 1], 0x03);
+    EXPECT_EQ(p1[kDownloadPacketSize - 2], 0x0F); // 0x030F, low byte first
+    EXPECT_EQ(p1[kDownloadPacketSize - 1], 0x03);
     Bytes ack = send(p1);
     EXPECT_EQ(ack, ackFor(p1, 0));
     EXPECT_TRUE(has(last("download-complete"), "\"size\":1024"));
@@ -357,11 +357,11 @@ TEST_F(EngineTest, PacketOfIndex0x102CarryingABC) {
     for (std::uint32_t i = 0; i < 0x102; ++i) {
         ASSERT_EQ(send(packet(i, Bytes(1024, static_cast<std::uint8_t>(i)))).size(), 12u);
     }
-    Bytes p(kPacketSize, 0x00);
+    Bytes p(kDownloadPacketSize, 0x00);
     Bytes head{0xDD, 0xCC, 0xBB, 0xAA, 0x02, 0x01, 0x00, 0x00, 0x03, 0x00, 0x41, 0x42, 0x43};
     std::copy(head.begin(), head.end(), p.begin());
-    p[kPacketSize - 2] = 0xDA;
-    p[kPacketSize - 1] = 0x03;
+    p[kDownloadPacketSize - 2] = 0xDA;
+    p[kDownloadPacketSize - 1] = 0x03;
     EXPECT_EQ(send(p), ackFor(p, 0));
     EXPECT_TRUE(has(last("download-complete"), "\"size\":264195"));
 }
@@ -377,7 +377,7 @@ TEST_F(EngineTest, BadPacketsGetANonZeroStatusAndEndTheDownload) {
         {"checksum",
          [] {
              Bytes p = packet(0, {1, 2, 3});
-             p[kPacketSize - 2] ^= 1;
+             p[kDownloadPacketSize - 2] ^= 1;
              return p;
          },
          1},
@@ -461,8 +461,8 @@ TEST_F(EngineTest, UserFontPacketsUseFFFillAndAWholePayloadChecksum) {
     EXPECT_EQ(send(kv("do \"userfont_download\" \"big5\"")), (Bytes{'O', 'K'}));
     Bytes p = packet(0, {0x41, 0x42, 0x43}, true);
     // 261338 = 0xFCDA over the 1034 bytes before the checksum.
-    EXPECT_EQ(p[kPacketSize - 2], 0xDA);
-    EXPECT_EQ(p[kPacketSize - 1], 0xFC);
+    EXPECT_EQ(p[kDownloadPacketSize - 2], 0xDA);
+    EXPECT_EQ(p[kDownloadPacketSize - 1], 0xFC);
     EXPECT_EQ(send(p), ackFor(p, 0));
     EXPECT_TRUE(has(last("userfont-complete"), "\"encoding\":\"big5\""));
     EXPECT_TRUE(has(last("userfont-complete"), "\"size\":3"));

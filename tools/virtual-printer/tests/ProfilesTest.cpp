@@ -136,7 +136,7 @@ TEST(Profiles, EveryCatalogueModelHasAPlausibleProfile) {
         EXPECT_EQ(p->layout, expectedLayout(lists, m));
         ASSERT_EQ(p->block.size(), 256u);
         EXPECT_EQ(p->block[0], 0x78);
-        EXPECT_EQ(le16(&p->block[254]), checksum16(p->block, 254));
+        EXPECT_EQ(le16(&p->block[254]), Checksum16(p->block, 254));
         if (inList(lists, "HaveTwoProtocol", m)) {
             EXPECT_TRUE(p->emulation == 0 || p->emulation == 1);
         } else {
