@@ -74,6 +74,17 @@ public:
             error_ = "pipe failed";
             return false;
         }
+        // Everything the child needs is prepared before fork: only
+        // async-signal-safe calls run between fork and exec.
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(executable_.c_str()));
+        for (auto& a : args) {
+            argv.push_back(const_cast<char*>(a.c_str()));
+        }
+        argv.push_back(nullptr);
+        long maxFd = sysconf(_SC_OPEN_MAX);
+        int fdLimit = maxFd > 0 && maxFd < 65536 ? static_cast<int>(maxFd) : 65536;
+        std::string execError = "cannot start " + executable_ + "\n";
         pid_t pid = fork();
         if (pid < 0) {
             error_ = "fork failed";
@@ -89,15 +100,12 @@ public:
             }
             close(out[0]);
             close(out[1]);
-            std::vector<char*> argv;
-            argv.push_back(const_cast<char*>(executable_.c_str()));
-            for (auto& a : args) {
-                argv.push_back(const_cast<char*>(a.c_str()));
+            // The printer must not keep the test's own sockets or files open.
+            for (int fd = 3; fd < fdLimit; ++fd) {
+                close(fd);
             }
-            argv.push_back(nullptr);
             execv(executable_.c_str(), argv.data());
-            std::fprintf(stderr, "cannot start %s: %s\n", executable_.c_str(),
-                         std::strerror(errno));
+            [[maybe_unused]] auto n = write(2, execError.data(), execError.size());
             _exit(127);
         }
         pid_ = pid;

@@ -459,3 +459,20 @@ TEST(VirtualPrinterProcess, GarbageAndAbruptClosesNeverStopIt) {
     EXPECT_FALSE(vp.journalLines().empty());
     EXPECT_EQ(VirtualPrinterProcess::field(vp.journalLines().back(), "kind"), "stop");
 }
+
+TEST(VirtualPrinterProcess, TheLauncherKeepsTheTestsOwnDescriptorsOutOfTheChild) {
+    // A connection the test closes must really close, even while a printer runs.
+    int server = socket(AF_INET, SOCK_STREAM, 0); // without close-on-exec on purpose
+    ASSERT_GE(server, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(listen(server, 1), 0);
+    socklen_t len = sizeof a;
+    getsockname(server, reinterpret_cast<sockaddr*>(&a), &len);
+    VirtualPrinterProcess vp(VP_EXECUTABLE, {"--model", "PL-Oak 50", "--listen", "127.0.0.1:0"});
+    ASSERT_TRUE(vp.start()) << vp.error();
+    close(server);
+    EXPECT_LT(VirtualPrinterProcess::connectLoopback(ntohs(a.sin_port), 500), 0);
+}
