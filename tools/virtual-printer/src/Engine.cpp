@@ -14,6 +14,8 @@ const Bytes kKvPrefix{0x1B, 0x1C, 0x26, 0x20, 0x56, 0x31, 0x20};
 const Bytes kKvPrefixShort{0x1B, 0x1C, 0x26, 0x20, 0x56, 0x20};
 const Bytes kPacketMarker{0xDD, 0xCC, 0xBB, 0xAA};
 constexpr std::size_t kFirmwareHeader = 76;
+// Bytes without a line end beyond this are journaled at once, not kept.
+constexpr std::size_t kLongestLine = 65536;
 constexpr std::uint32_t kFirmwareBodyMax = 64u * 1024u * 1024u;
 
 struct Fixed {
@@ -698,7 +700,7 @@ void Engine::process(int link, Link& l, Clock::time_point now, Actions& out) {
                 }
             }
         }
-        if (!terminated && end == l.buf.size()) {
+        if (!terminated && end == l.buf.size() && l.buf.size() <= kLongestLine) {
             return; // wait for the rest of the line (or the quiet time)
         }
         Bytes line(l.buf.begin(), l.buf.begin() + static_cast<std::ptrdiff_t>(end));

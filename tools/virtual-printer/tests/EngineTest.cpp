@@ -656,3 +656,13 @@ TEST_F(EngineTest, ControlChannelCommands) {
     EXPECT_EQ(engine_->control("block"), "OK " + hexText(b));
     EXPECT_EQ(count("control"), 4) << "every command is journaled";
 }
+
+TEST_F(EngineTest, EndlessTextIsJournaledInPiecesNotHoarded) {
+    use("PL-Nutmeg 200");
+    for (int i = 0; i < 4; ++i) {
+        send(Bytes(40000, 'A'));
+    }
+    EXPECT_GE(count("text"), 2) << "journaled while it still arrives";
+    EXPECT_TRUE(has(last("text"), "\"terminated\":false"));
+    EXPECT_EQ(send({0x1B, 0x1B, 0x08}), Bytes{0x01}) << "a command right after it is still seen";
+}
