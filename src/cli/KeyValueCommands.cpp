@@ -101,7 +101,7 @@ int Identity(const QStringList& args) {
     mdlGlobal::LastResultCode = opened;
     if (opened != 0 && opened != 5)
         return FailWithCode(Msg("_Err_OpenPort"), opened);
-    Print(QStringLiteral("emulation: %1").arg(IdentityQueries::QueryEmulation()));
+    Print(QStringLiteral("emulation code: %1").arg(IdentityQueries::QueryEmulation()));
     Print(QStringLiteral("firmware version: ") + IdentityQueries::ReadFirmwareVersion());
     Print(QStringLiteral("printed length: ") + IdentityQueries::ReadPrintedLength());
     Print(QStringLiteral("serial number: ") + IdentityQueries::ReadSerialNumber());

@@ -213,7 +213,7 @@ TEST_F(ShellAgainstVirtualPrinter, PellumctlKeyValueCommands) {
     EXPECT_EQ(r.exitCode, 0) << qPrintable(r.err);
     const QStringList lines = r.out.trimmed().split('\n');
     ASSERT_EQ(lines.size(), 4) << qPrintable(r.out);
-    EXPECT_TRUE(lines[0].startsWith("emulation: "));
+    EXPECT_TRUE(lines[0].startsWith("emulation code: "));
     EXPECT_TRUE(lines[1].startsWith("firmware version: "));
     EXPECT_TRUE(lines[2].startsWith("printed length: ") && lines[2].endsWith('m'));
     EXPECT_TRUE(lines[3].startsWith("serial number: "));
@@ -250,7 +250,7 @@ TEST_F(ShellAgainstVirtualPrinter, PellumctlServiceAndIdentityOfABlockModel) {
 
     r = Ctl(printer + QStringList{"identity"});
     EXPECT_EQ(r.exitCode, 0) << qPrintable(r.err);
-    EXPECT_TRUE(r.out.contains(QStringLiteral("emulation: 0\n")));
+    EXPECT_TRUE(r.out.contains(QStringLiteral("emulation code: 0\n")));
     EXPECT_TRUE(r.out.contains(QStringLiteral("firmware version: V 2.1.7\n"))) << qPrintable(r.out);
 
     r = Ctl(printer + QStringList{"service", "dfu-mode"});
