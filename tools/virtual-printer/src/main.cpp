@@ -418,6 +418,11 @@ int main(int argc, char** argv) {
             .str("protocol", profile.protocol == Protocol::Block ? "block" : "kv")
             .str("layout", layoutName(profile.layout))
             .num("emulation", engine.emulation());
+        std::string version;
+        for (std::size_t i = 0; i < profile.version.size(); ++i) {
+            version += (i ? "." : "") + std::to_string(profile.version[i]);
+        }
+        j.str("version", version).str("serial", profile.serial);
         if (!listenText.empty()) {
             j.str("listen", addrText(listenAddr));
         }
