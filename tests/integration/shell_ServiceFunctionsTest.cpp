@@ -265,4 +265,27 @@ TEST_F(ShellAgainstVirtualPrinter, PellumctlServiceAndIdentityOfABlockModel) {
         << qPrintable(r.err);
 }
 
+TEST(PellumctlKeyValueUsage, WrongFormsExitTwoBeforeAnyConnection) {
+    // The port names a loopback port where nothing listens: reaching it would
+    // give exit 1, not 2.
+    const QStringList printer = {"--model", "PL-Kapok 420", "--port", "NET,127.0.0.1:1"};
+    const QStringList cases[] = {
+        {"getval"},
+        {"getval", "a", "b"},
+        {"getval", "den\"sity"},
+        {"setval", "density"},
+        {"setval", "--exact", "bt_name"},
+        {"do"},
+        {"do", "print", "bitmaps", "LOGO", "extra"},
+        {"identity", "now"},
+        {"service"},
+        {"service", "reboot"},
+    };
+    for (const QStringList& c : cases) {
+        const CtlResult r = Ctl(printer + c);
+        EXPECT_EQ(r.exitCode, 2) << qPrintable(c.join(' ')) << ": " << qPrintable(r.err);
+        EXPECT_FALSE(r.err.isEmpty());
+    }
+}
+
 } // namespace
