@@ -5,12 +5,9 @@
 
 namespace shelltest {
 
+// The application is made by the test program's main() (tests/support).
 inline QApplication& GuiApp() {
-    static int argc = 1;
-    static char name[] = "shell_gui_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    return *static_cast<QApplication*>(QCoreApplication::instance());
 }
 
 } // namespace shelltest

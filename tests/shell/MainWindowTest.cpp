@@ -212,6 +212,23 @@ TEST_F(MainWindow, DeletingSelectsTheRowThatMovedUpOrTheNewLastRow) {
     EXPECT_EQ(Rows(), (QStringList{"PL-Nutmeg 200", "PL-Hazel 240"}));
 }
 
+TEST_F(MainWindow, AFailedDeletionKeepsTheRowAndTheFile) {
+    const QByteArray old =
+        "PL-Nutmeg 200|USB|USB\r\nPL-Birch 220|USB|USB\r\nPL-Hazel 240|USB|USB\r\n";
+    Open(old);
+    Click(0);
+    {
+        FileSizeLimit limit(16);
+        window->btnDeletePrinterClick();
+    }
+    ASSERT_EQ(dialogs->messages.size(), 1u);
+    EXPECT_EQ(dialogs->messages[0].kind, pellum::MessageKind::Error);
+    EXPECT_EQ(dialogs->messages[0].text, QString::fromLocal8Bit(strerror(EFBIG)));
+    EXPECT_EQ(folder->readFile(mdlGlobal::kPrinterListFile), old);
+    EXPECT_EQ(Rows(), (QStringList{"PL-Nutmeg 200", "PL-Birch 220", "PL-Hazel 240"}));
+    EXPECT_EQ(window->SelectedRow(), 0);
+}
+
 TEST_F(MainWindow, AddAndModifyReloadAndSelect) {
     Open("PL-Nutmeg 200|USB|USB\r\nPL-Birch 220|USB|USB\r\n");
     window->SetEditorRunner([](T_frmPrinterManage_Label& editor) {

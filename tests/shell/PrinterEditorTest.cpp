@@ -9,9 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include <csignal>
 #include <memory>
-#include <sys/resource.h>
 
 using namespace shelltest;
 using Ops = std::vector<std::string>;
@@ -160,15 +158,8 @@ TEST_F(PrinterEditor, AFailedWriteKeepsTheEditorOpenAndTheOldFile) {
     Combo("cmbPortType")->setCurrentText(QStringLiteral("NET"));
     Find<QLineEdit>("txtIPAddress")->setText(QString(200, QLatin1Char('9')));
     {
-        rlimit saved{};
-        getrlimit(RLIMIT_FSIZE, &saved);
-        auto handler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved;
-        limit.rlim_cur = 32;
-        setrlimit(RLIMIT_FSIZE, &limit);
+        FileSizeLimit limit(32);
         editor->btnOKClick();
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, handler);
     }
     EXPECT_FALSE(editor->saved);
     EXPECT_EQ(ListFile(), old);

@@ -6,9 +6,6 @@
 #include <QDir>
 #include <QFile>
 
-#include <csignal>
-#include <sys/resource.h>
-
 using namespace shelltest;
 using PrinterList::Entry;
 
@@ -21,27 +18,6 @@ protected:
     }
     QByteArray Read() const { return folder->readFile(mdlGlobal::kPrinterListFile); }
     bool Exists() const { return QFile::exists(PrinterList::FilePath()); }
-};
-
-// Limits the size of files this process may write, so that writing more
-// fails for real (EFBIG) even for a privileged user, as a full disk would.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
 };
 
 TEST_F(PrinterListFile, ReadsEntriesSkippingBlankLinesAndExtraFields) {

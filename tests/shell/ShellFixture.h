@@ -18,6 +18,9 @@
 
 #include <memory>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace shelltest {
 
 class ShellTest : public ::testing::Test {
@@ -72,6 +75,29 @@ protected:
     std::unique_ptr<pellum::test::RecordingDialogs> dialogs;
     std::unique_ptr<pellum::test::DelayRecorder> delays;
     std::unique_ptr<pellum::test::FakePrinterLibrary> tspl;
+};
+
+// Limits the size of files this process may write, so that writing more
+// fails for real (EFBIG) even for a privileged user, as a full disk would.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
 };
 
 inline QByteArray Hex(const char* hex) {
