@@ -576,10 +576,10 @@ TEST_F(SettingsWindows, WindowForEachModel) {
         {"PL-Rowan 720", false, "T_frmParaSet_Quince_Rowan"},
         {"PL-Quince 720", true, "T_frmParaSet_Quince"},
         {"PL-Quince 720", false, "T_frmParaSet_Quince_Varro"},
-        {"PL-Elm 460", false, "T_frmParaSet_Poplar_Varro"},
+        {"Elm", false, "T_frmParaSet_Poplar_Varro"},
         {"PL-Wattle 58", true, "T_frmParaSet_Maple"},
         {"PL-Kapok 420", true, "T_frmParaSet_Kapok"},
-        {"PL-Willow 410", true, "T_frmParaSet_Ilex"},
+        {"Willow", true, "T_frmParaSet_Ilex"},
         {"No Such Model", true, "T_frmParaSet_Maple"},
     };
     for (const Case& c : cases) {

@@ -25,12 +25,9 @@ namespace window_cases {
 
 using namespace ParameterBlockProtocol;
 
+// The application is made by the test program's main() (tests/support).
 inline QApplication& App() {
-    static int argc = 1;
-    static char name[] = "settings_windows_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    return *static_cast<QApplication*>(QCoreApplication::instance());
 }
 
 // A model with Bluetooth in both Bluetooth lists, speeds 2-5; a model
