@@ -27,9 +27,11 @@ is_demo_list() {
 if is_demo_list && [ -x "$bin/pellum-virtual-printer" ]; then
   model=$(grep -v '^[[:space:]]*$' "$bin/files/CompanyPrinterList_Label.txt" | head -n 1 | tr -d '\r')
   out=$(mktemp)
+  # One state file per model: a virtual printer refuses another model's state.
+  state="$bin/files/virtual-printer-$(printf '%s' "$model" | tr -c 'A-Za-z0-9' '-').state"
   start_vp() {
     "$bin/pellum-virtual-printer" --model "$model" --listen "127.0.0.1:$1" \
-        --state "$bin/files/virtual-printer.state" --journal "$bin/files/virtual-printer.journal" >"$out" 2>&1 &
+        --state "$state" --journal "$bin/files/virtual-printer.journal" >"$out" 2>&1 &
     vp_pid=$!
     for _ in $(seq 50); do grep -q '^LISTEN ' "$out" && return 0; kill -0 "$vp_pid" 2>/dev/null || return 1; sleep 0.1; done
     return 1
