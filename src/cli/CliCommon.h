@@ -52,5 +52,7 @@ struct Command {
 QList<Command> ConnectionCommands();
 QList<Command> KeyValueCommands();
 QList<Command> BlockCommands();
+QList<Command> DiagnosticsCommands();
+QList<Command> DownloadCommands();
 
 } // namespace pellumctl

@@ -125,6 +125,8 @@ int main(int argc, char** argv) {
     QList<pellumctl::Command> commands = pellumctl::ConnectionCommands();
     commands += pellumctl::KeyValueCommands();
     commands += pellumctl::BlockCommands();
+    commands += pellumctl::DiagnosticsCommands();
+    commands += pellumctl::DownloadCommands();
 
     QString error;
     int at = ParseGlobalOptions(args, &error);
