@@ -1,5 +1,7 @@
 #include "shell/FormMain_Label_Dealer.h"
 
+#include "settings/windows/SettingsTables.h"
+
 #include "connection/mdlPrinterLib_TSPL.h"
 #include "platform/ProgramFolder.h"
 #include "settings/IdentityQueries.h"
@@ -74,51 +76,7 @@ public:
 } // namespace
 
 QString ChooseSettingsWindow(const std::function<bool(const QString& version)>& firmwareAtLeast) {
-    using mdlFunction::ListContainsModel;
-    using mdlFunction::ModelListValue;
-    const QString& model = mdlGlobal::CurrentModel;
-    auto in = [&](const char* key) {
-        return !model.isEmpty() && ListContainsModel(ModelListValue(QLatin1String(key)), model);
-    };
-    if (in("Tupelo_NoNetParameterSetting"))
-        return QStringLiteral("T_frmParaSet_Quince_Rowan");
-    if (in("Juniper_ParameterSetting"))
-        return QStringLiteral("T_frmParaSet_Juniper");
-    if (in("Dogwood_ParameterSetting"))
-        return QStringLiteral("T_frmParaSet_Dogwood");
-    if (in("Ilex_ParameterSetting"))
-        return QStringLiteral("T_frmParaSet_Ilex");
-    if (in("Hazel_ParameterSetting"))
-        return QStringLiteral("T_frmParaSet_Hazel");
-    if (in("Ginkgo_ParameterSetting"))
-        return QStringLiteral("T_frmParaSet_Ginkgo");
-    if (in("Alder_ParameterSetting"))
-        return QStringLiteral("T_frmParaSet_Alder");
-    if (in("Cedar_ParameterSetting"))
-        return QStringLiteral("T_frmParaSet_Cedar");
-    if (in("Kapok_ParameterSetting"))
-        return QStringLiteral("T_frmParaSet_Kapok");
-    if (in("Sumac_ParameterSetting"))
-        return firmwareAtLeast(QStringLiteral("1.0.0"))
-                   ? QStringLiteral("T_frmParaSet_Sumac")
-                   : QStringLiteral("T_frmParaSet_Sumac_Varro");
-    if (in("Maple_ParameterSetting") || in("Wattle_ParameterSetting"))
-        return QStringLiteral("T_frmParaSet_Maple");
-    if (in("Nutmeg_ParameterSetting"))
-        return QStringLiteral("T_frmParaSet_Nutmeg");
-    if (in("Birch_ParameterSetting"))
-        return QStringLiteral("T_frmParaSet_Birch");
-    if (in("Tupelo_ParameterSetting"))
-        return firmwareAtLeast(QStringLiteral("1.03.0"))
-                   ? QStringLiteral("T_frmParaSet_Quince")
-                   : QStringLiteral("T_frmParaSet_Quince_Varro");
-    if (in("Poplar_ParameterSetting"))
-        return firmwareAtLeast(QStringLiteral("1.0.0"))
-                   ? QStringLiteral("T_frmParaSet_Poplar")
-                   : QStringLiteral("T_frmParaSet_Poplar_Varro");
-    if (in("Larch_ParameterSetting"))
-        return QStringLiteral("T_frmParaSet_Larch");
-    return QStringLiteral("T_frmParaSet_Maple");
+    return SettingsTables::WindowClassForModel(firmwareAtLeast);
 }
 
 FirmwareToolStart StartFirmwareTool() {

@@ -13,7 +13,9 @@ std::mutex g_cacheMutex;
 QHash<QString, QString> g_cache;
 bool g_cached = false;
 
-bool IsBlankOrControl(QChar c) { return c.unicode() <= 0x20 || c.unicode() == 0x7F; }
+bool IsBlankOrControl(QChar c) {
+    return c.unicode() <= 0x20 || c.unicode() == 0x7F;
+}
 
 } // namespace
 
@@ -64,7 +66,8 @@ QString BytesToText(const QByteArray& bytes) {
 }
 
 bool ListContainsModel(const QString& listValue, const QString& model) {
-    return listValue.contains(model + QLatin1Char(','), Qt::CaseSensitive);
+    // An empty model name would match every comma of every list.
+    return !model.isEmpty() && listValue.contains(model + QLatin1Char(','), Qt::CaseSensitive);
 }
 
 const QStringList& CachedModelListKeys() {

@@ -34,7 +34,7 @@ QString BytesToText(const std::uint8_t* bytes, int highestIndex);
 QString BytesToText(const QByteArray& bytes);
 
 // True when `model` followed by "," occurs in `listValue` (case-sensitive
-// substring test, nothing split or trimmed).
+// substring test, nothing split or trimmed). An empty model is in no list.
 bool ListContainsModel(const QString& listValue, const QString& model);
 
 // The value of a model list of "PrinterTypeList_Label.ini". The lists that the

@@ -46,12 +46,13 @@ TEST(ModelLists, MembershipIsASubstringTestOfNameAndComma) {
         bool member;
     } cases[] = {
         {"PL-Alder,PL-Birch,", "PL-Birch", true},
-        {"XPL-Birch,", "PL-Birch", true},     // another name ending in the model counts
+        {"XPL-Birch,", "PL-Birch", true},         // another name ending in the model counts
         {"PL-Alder,PL-Birch", "PL-Birch", false}, // no trailing comma: not a member
-        {"pl-birch,", "PL-Birch", false},     // case-sensitive
+        {"pl-birch,", "PL-Birch", false},         // case-sensitive
         {"PL-Birch 2,", "PL-Birch", false},
         {"", "PL-Birch", false},
-        {" PL-Birch ,", "PL-Birch", false},   // nothing trimmed
+        {" PL-Birch ,", "PL-Birch", false}, // nothing trimmed
+        {"PL-Birch,", "", false},           // no model: in no list, though "," occurs
     };
     for (const Case& c : cases)
         EXPECT_EQ(ListContainsModel(QString::fromUtf8(c.list), QString::fromUtf8(c.model)),
@@ -79,7 +80,8 @@ TEST(ModelLists, CachedListsKeepTheirValueOthersAreReadAnew) {
 TEST(ListFile, BlankAndWhitespaceOnlyLinesAreSkippedOthersKeptAsTheyAre) {
     pellum::test::TempProgramFolder folder(false);
     folder.writeFile(QStringLiteral("models.txt"), "PL-A\r\n\r\n   \r\n\t\r\n  PL-B  \r\nPL-C");
-    EXPECT_EQ(ReadListFile(folder.filesFolder() + QStringLiteral("models.txt")),
-              (QStringList{QStringLiteral("PL-A"), QStringLiteral("  PL-B  "), QStringLiteral("PL-C")}));
+    EXPECT_EQ(
+        ReadListFile(folder.filesFolder() + QStringLiteral("models.txt")),
+        (QStringList{QStringLiteral("PL-A"), QStringLiteral("  PL-B  "), QStringLiteral("PL-C")}));
     EXPECT_TRUE(ReadListFile(folder.filesFolder() + QStringLiteral("missing.txt")).isEmpty());
 }

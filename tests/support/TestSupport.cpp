@@ -18,9 +18,7 @@ FakePrinterLibrary* g_fakes[3] = {nullptr, nullptr, nullptr};
 
 template <int N> struct Trampolines {
     static FakePrinterLibrary& F() { return *g_fakes[N]; }
-    static QString Text(const PellumChar* t) {
-        return t ? QString::fromUtf16(t) : QString();
-    }
+    static QString Text(const PellumChar* t) { return t ? QString::fromUtf16(t) : QString(); }
     static int32_t Create(PellumHandle* h, const PellumChar* m) { return F().Create(h, Text(m)); }
     static int32_t Destroy(PellumHandle* h) { return F().Destroy(h); }
     static int32_t Open(PellumHandle h, const PellumChar* p) { return F().Open(h, Text(p)); }
@@ -52,9 +50,12 @@ template <int N> struct Trampolines {
 
 connection::PrinterLibrary TableFor(connection::LibraryId id) {
     switch (id) {
-    case connection::LibraryId::TSPL: return Trampolines<0>::Table();
-    case connection::LibraryId::CPCL: return Trampolines<1>::Table();
-    case connection::LibraryId::ESC: return Trampolines<2>::Table();
+    case connection::LibraryId::TSPL:
+        return Trampolines<0>::Table();
+    case connection::LibraryId::CPCL:
+        return Trampolines<1>::Table();
+    case connection::LibraryId::ESC:
+        return Trampolines<2>::Table();
     }
     return {};
 }
@@ -200,12 +201,17 @@ std::int32_t FakePrinterLibrary::GetSn(PellumHandle, std::uint8_t* buf) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_calls.push_back({"getSn", {}, {}, 32, -1});
     std::memset(buf, 0, 32);
-    std::memcpy(buf, serial.constData(), static_cast<size_t>(std::min<qsizetype>(serial.size(), 32)));
+    std::memcpy(buf, serial.constData(),
+                static_cast<size_t>(std::min<qsizetype>(serial.size(), 32)));
     return 0;
 }
 
-RecordingDialogs::RecordingDialogs() { SetDialogs(this); }
-RecordingDialogs::~RecordingDialogs() { SetDialogs(nullptr); }
+RecordingDialogs::RecordingDialogs() {
+    SetDialogs(this);
+}
+RecordingDialogs::~RecordingDialogs() {
+    SetDialogs(nullptr);
+}
 
 void RecordingDialogs::ShowMessage(MessageKind kind, const QString& title, const QString& text) {
     messages.push_back({kind, title, text});
@@ -234,7 +240,9 @@ DelayRecorder::DelayRecorder() {
         m_waits.push_back(ms);
     });
 }
-DelayRecorder::~DelayRecorder() { SetDelayHook({}); }
+DelayRecorder::~DelayRecorder() {
+    SetDelayHook({});
+}
 
 std::vector<int> DelayRecorder::waits() const {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -246,7 +254,9 @@ void DelayRecorder::clear() {
     m_waits.clear();
 }
 
-QString BuildBinFolder() { return QStringLiteral(PELLUM_TEST_BIN_DIR "/"); }
+QString BuildBinFolder() {
+    return QStringLiteral(PELLUM_TEST_BIN_DIR "/");
+}
 
 TempProgramFolder::TempProgramFolder(bool withShippedFiles) {
     QDir root(m_dir.path());
@@ -257,13 +267,23 @@ TempProgramFolder::TempProgramFolder(bool withShippedFiles) {
     const QString shipped = BuildBinFolder() + QStringLiteral("files");
     QDirIterator it(shipped, QDir::Files);
     while (it.hasNext()) {
-        QString path = it.next();
-        QFile::copy(path, filesFolder() + QFileInfo(path).fileName());
+        const QString path = it.next();
+        const QString name = QFileInfo(path).fileName();
+        // Only what is delivered: not a printer list or a virtual printer's
+        // state left behind by running the programs from build/bin.
+        if (name == QLatin1String("PrinterList.txt") ||
+            name.startsWith(QLatin1String("virtual-printer")))
+            continue;
+        QFile::copy(path, filesFolder() + name);
     }
 }
 
-QString TempProgramFolder::programFolder() const { return m_dir.path() + QLatin1Char('/'); }
-QString TempProgramFolder::filesFolder() const { return programFolder() + QStringLiteral("files/"); }
+QString TempProgramFolder::programFolder() const {
+    return m_dir.path() + QLatin1Char('/');
+}
+QString TempProgramFolder::filesFolder() const {
+    return programFolder() + QStringLiteral("files/");
+}
 
 void TempProgramFolder::writeFile(const QString& name, const QByteArray& content) const {
     QFile f(filesFolder() + name);
@@ -276,6 +296,8 @@ QByteArray TempProgramFolder::readFile(const QString& name) const {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-void TempProgramFolder::makeCurrent() const { mdlGlobal::SetProgramFolder(programFolder()); }
+void TempProgramFolder::makeCurrent() const {
+    mdlGlobal::SetProgramFolder(programFolder());
+}
 
 } // namespace pellum::test

@@ -132,9 +132,9 @@ const std::vector<WindowSpec>& AllWindows();
 // The spec of a class name; nullptr when there is none.
 const WindowSpec* FindWindow(const QString& className);
 
-// The window class that the main window opens for the selected model, with
-// the firmware check given as a function so pellumctl and tests can decide
-// it. "" for the key-value windows, which are not block windows.
+// The window class that the main window opens for the selected model (the
+// first of the seventeen rules that matches), with the firmware check given
+// as a function so pellumctl and tests can decide it.
 QString WindowClassForModel(const std::function<bool(const QString&)>& firmwareAtLeast);
 
 // A list entry or caption text: "_..." from the message table,
