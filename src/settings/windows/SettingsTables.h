@@ -129,7 +129,7 @@ struct WindowSpec {
 
 // Every block-protocol settings window, in a fixed order.
 const std::vector<WindowSpec>& AllWindows();
-// The spec of a class name; nullptr when there is none.
+// The window description of a class name; nullptr when there is none.
 const WindowSpec* FindWindow(const QString& className);
 
 // The window class that the main window opens for the selected model (the
