@@ -1,4 +1,6 @@
 #include "settings/windows/FormParaSetWindows.h"
+#include "settings/windows/FormParaSet_Kapok.h"
+#include "settings/windows/FormParaSet_Larch.h"
 #include "settings/windows/SettingsTables.h"
 #include "shell/GuiWindowRegistry.h"
 
@@ -14,6 +16,10 @@ void RegisterSettingsWindows() {
                 window->exec();
         });
     }
+    RegisterWindow(QStringLiteral("T_frmParaSet_Kapok"),
+                   [](QWidget* parent) { T_frmParaSet_Kapok(parent).exec(); });
+    RegisterWindow(QStringLiteral("T_frmParaSet_Larch"),
+                   [](QWidget* parent) { T_frmParaSet_Larch(parent).exec(); });
 }
 
 } // namespace pellum

@@ -1,0 +1,487 @@
+#include "settings/windows/FormParaSet_Kapok.h"
+
+#include "settings/PrinterCMD.h"
+#include "shell/GuiLanguage.h"
+#include "shell/Localization.h"
+#include "shell/mdlFunction.h"
+#include "shell/mdlGlobal.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QHash>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRect>
+
+using namespace KvSettings;
+
+namespace {
+
+// Window size and the places of the buttons, in pixels.
+constexpr int kWidth = 712;
+constexpr int kHeight = 414;
+constexpr int kButtonTop = 380;
+// Without the language group: the Kapok window's buttons go up to this top
+// and the window gets this much shorter; the Larch window's buttons rise by
+// kLarchRise and the window keeps its height.
+constexpr int kOnlyChineseButtonTop = 333;
+constexpr int kOnlyChineseShrink = 47;
+constexpr int kLarchRise = 20;
+// The tear-off range the Larch window shows: its limits are fixed.
+const QString kLarchTearOffRange = QStringLiteral("-120~+120");
+
+// Places of the controls inside their parents. Groups are placed in the
+// window; a list, an edit and its label inside its group; an address row by
+// its first edit (the other three follow at kPartStep).
+constexpr int kPartStep = 42;
+constexpr int kPartWidth = 36;
+
+QHash<QString, QRect> Places(Variant variant) {
+    QHash<QString, QRect> p{
+        // Left column: Bluetooth, Ethernet, serial port.
+        {QStringLiteral("gpbBT"), {8, 8, 260, 78}},
+        {QStringLiteral("lblBTName"), {10, 22, 70, 20}},
+        {QStringLiteral("txtBTName"), {84, 20, 100, 22}},
+        {QStringLiteral("lblBTNameLen"), {190, 22, 66, 20}},
+        {QStringLiteral("lblBTPWD"), {10, 50, 70, 20}},
+        {QStringLiteral("txtBTPWD"), {84, 48, 50, 22}},
+        {QStringLiteral("lblBTPWDLen"), {140, 50, 116, 20}},
+        {QStringLiteral("gpbEthernetSetting"), {8, 92, 260, 132}},
+        {QStringLiteral("lblDHCP"), {10, 24, 78, 20}},
+        {QStringLiteral("cmbDHCP"), {90, 22, 70, 22}},
+        {QStringLiteral("lblIPAddress"), {10, 52, 78, 20}},
+        {QStringLiteral("txtIP"), {90, 50, kPartWidth, 22}},
+        {QStringLiteral("lblSubnet"), {10, 78, 78, 20}},
+        {QStringLiteral("txtSubnet"), {90, 76, kPartWidth, 22}},
+        {QStringLiteral("lblDefautGateway"), {10, 104, 78, 20}},
+        {QStringLiteral("txtGateway"), {90, 102, kPartWidth, 22}},
+        {QStringLiteral("gpbCOM"), {8, 230, 260, 97}},
+        {QStringLiteral("lblBaudrate"), {10, 30, 62, 20}},
+        {QStringLiteral("cmbBaudrate"), {74, 28, 72, 22}},
+        {QStringLiteral("lblDataBits"), {152, 30, 52, 20}},
+        {QStringLiteral("cmbDataBits"), {206, 28, 46, 22}},
+        {QStringLiteral("lblParity"), {10, 64, 62, 20}},
+        {QStringLiteral("cmbParity"), {74, 62, 72, 22}},
+        {QStringLiteral("lblStopBits"), {152, 64, 52, 20}},
+        {QStringLiteral("cmbStopBits"), {206, 62, 46, 22}},
+        // Middle column: paper and printing.
+        {QStringLiteral("gpbOther"), {276, 8, 236, 319}},
+        {QStringLiteral("lblDensity"), {10, 26, 100, 20}},
+        {QStringLiteral("cmbDensity"), {112, 24, 114, 22}},
+        {QStringLiteral("lblHeatAdj"), {10, 60, 100, 20}},
+        {QStringLiteral("cmbHeatAdj"), {112, 58, 114, 22}},
+        {QStringLiteral("lblPrintSpeed"), {10, 94, 100, 20}},
+        {QStringLiteral("cmbPrintSpeed"), {112, 92, 114, 22}},
+        {QStringLiteral("lblProtocol"), {10, 128, 100, 20}},
+        {QStringLiteral("cmbProtocol"), {112, 126, 114, 22}},
+        {QStringLiteral("lblJudgePaperMode"), {10, 162, 100, 20}},
+        {QStringLiteral("cmbJudgePaperMode"), {112, 160, 114, 22}},
+        {QStringLiteral("lblPrintMode"), {10, 196, 100, 20}},
+        {QStringLiteral("cmbPrintMode"), {112, 194, 114, 22}},
+        {QStringLiteral("lblTearOff"), {10, 230, 100, 20}},
+        {QStringLiteral("txtTearOff"), {112, 228, 50, 22}},
+        {QStringLiteral("Label3"), {166, 230, 66, 20}},
+        // Bottom: the code page, then the buttons.
+        {QStringLiteral("gpbLanguage"), {8, 331, 696, 44}},
+        {QStringLiteral("lblCodepage"), {10, 18, 80, 20}},
+        {QStringLiteral("cmbCodepage"), {96, 16, 300, 22}},
+        {QStringLiteral("btnSet"), {520, kButtonTop, 88, 26}},
+        {QStringLiteral("btnClose"), {616, kButtonTop, 88, 26}},
+    };
+    // Right column: the two-choice groups, one under the other.
+    QStringList choices = {QStringLiteral("gpbAutoPosition"), QStringLiteral("gpbReprintWhenError"),
+                           QStringLiteral("RadioGroup1"), QStringLiteral("g5")};
+    if (variant == Variant::Larch)
+        choices.insert(1, QStringLiteral("gpbPrintType"));
+    const int step = variant == Variant::Larch ? 65 : 80;
+    const int height = step - 5;
+    for (int i = 0; i < choices.size(); ++i)
+        p.insert(choices.at(i), QRect(520, 8 + i * step, 184, height));
+    return p;
+}
+
+void Place(QWidget* w, const QHash<QString, QRect>& places) {
+    const auto it = places.constFind(w->objectName());
+    if (it != places.constEnd())
+        w->setGeometry(*it);
+}
+
+} // namespace
+
+T_frmParaSet_Kapok::T_frmParaSet_Kapok(QWidget* parent)
+    : T_frmParaSet_Kapok(Variant::Kapok, parent) {}
+
+T_frmParaSet_Kapok::T_frmParaSet_Kapok(Variant variant, QWidget* parent)
+    : QDialog(parent), m_model(std::make_unique<KvSettingsModel>(variant, mdlGlobal::CurrentModel)),
+      m_variant(variant) {
+    setObjectName(m_model->spec().className);
+    Build();
+    LayOut();
+    Push();
+}
+
+T_frmParaSet_Kapok::~T_frmParaSet_Kapok() = default;
+
+void T_frmParaSet_Kapok::Build() {
+    const WindowSpec& spec = m_model->spec();
+    QHash<QString, QGroupBox*> groups;
+    for (const GroupSpec& g : spec.groups) {
+        auto* box = new QGroupBox(this);
+        box->setObjectName(g.name);
+        groups.insert(g.name, box);
+        m_groups.push_back(box);
+    }
+    for (const TextSpec& t : spec.texts) {
+        auto* label = new QLabel(groups.value(QStringLiteral("gpbBT"), nullptr));
+        label->setObjectName(t.control);
+    }
+    m_controls.resize(spec.fields.size());
+    for (int i = 0; i < int(spec.fields.size()); ++i) {
+        const Field& f = spec.fields[std::size_t(i)];
+        Control& c = m_controls[std::size_t(i)];
+        c.field = i;
+        QWidget* parent =
+            f.group.isEmpty() ? static_cast<QWidget*>(this) : groups.value(f.group, nullptr);
+        if (!parent)
+            parent = this;
+        if (!f.label.isEmpty()) {
+            c.label = new QLabel(parent);
+            c.label->setObjectName(f.label);
+        }
+        switch (f.kind) {
+        case Kind::Choice: {
+            c.choiceBox = new QGroupBox(this);
+            c.choiceBox->setObjectName(f.control);
+            m_groups.push_back(c.choiceBox);
+            for (int k = 0; k < 2; ++k) {
+                c.radios[k] = new QRadioButton(c.choiceBox);
+                c.radios[k]->setObjectName(f.control + QStringLiteral("_Item%1").arg(k));
+                c.radios[k]->setGeometry(12, 20 + k * 22, 164, 20);
+            }
+            break;
+        }
+        case Kind::List:
+            c.combo = new QComboBox(parent);
+            c.combo->setObjectName(f.control);
+            connect(c.combo, &QComboBox::currentIndexChanged, this, [this, name = f.control] {
+                if (m_loading)
+                    return;
+                if (name == QLatin1String("cmbDHCP"))
+                    cmbDHCPChange();
+                else if (name == QLatin1String("cmbJudgePaperMode"))
+                    cmbJudgePaperModeChange();
+                else if (name == QLatin1String("cmbProtocol"))
+                    cmbProtocolChange();
+            });
+            break;
+        case Kind::Edit:
+            c.edit = new QLineEdit(parent);
+            c.edit->setObjectName(f.control);
+            c.edit->installEventFilter(this);
+            break;
+        case Kind::Address:
+            for (int k = 1; k <= 4; ++k) {
+                auto* edit = new QLineEdit(parent);
+                edit->setObjectName(f.control + QString::number(k));
+                edit->installEventFilter(this);
+                c.parts.push_back(edit);
+            }
+            break;
+        }
+    }
+    m_label3 = new QLabel(groups.value(QStringLiteral("gpbOther"), nullptr));
+    m_label3->setObjectName(QStringLiteral("Label3"));
+    m_label3->setText(kLarchTearOffRange);
+
+    m_btnSet = new QPushButton(this);
+    m_btnSet->setObjectName(QStringLiteral("btnSet"));
+    m_btnClose = new QPushButton(this);
+    m_btnClose->setObjectName(QStringLiteral("btnClose"));
+    // Enter in an edit is a key like any other; it never presses Set.
+    for (QPushButton* b : {m_btnSet, m_btnClose}) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
+    connect(m_btnSet, &QPushButton::clicked, this, [this] { btnSetClick(); });
+    connect(m_btnClose, &QPushButton::clicked, this, [this] { btnCloseClick(); });
+}
+
+void T_frmParaSet_Kapok::LayOut() {
+    const QHash<QString, QRect> places = Places(m_variant);
+    for (QWidget* w : findChildren<QWidget*>())
+        Place(w, places);
+    for (Control& c : m_controls) {
+        if (c.parts.empty())
+            continue;
+        const QRect first = places.value(m_model->field(c.field).control);
+        for (int k = 0; k < 4; ++k)
+            c.parts[std::size_t(k)]->setGeometry(first.translated(k * kPartStep, 0));
+    }
+    setFixedSize(kWidth, kHeight);
+}
+
+QString T_frmParaSet_Kapok::Text(const QString& key) const {
+    return key.startsWith(QLatin1Char('_')) ? Localization::Msg(key) : Localization::LangText(key);
+}
+
+QLineEdit* T_frmParaSet_Kapok::Edit(const QString& name) const {
+    return findChild<QLineEdit*>(name);
+}
+
+void T_frmParaSet_Kapok::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    FormShow();
+}
+
+void T_frmParaSet_Kapok::InitLanguage() {
+    const WindowSpec& spec = m_model->spec();
+    setWindowTitle(Localization::Msg(QStringLiteral("_ParaSet")));
+    for (const GroupSpec& g : spec.groups)
+        if (auto* box = findChild<QGroupBox*>(g.name))
+            box->setTitle(Text(g.captionKey));
+    for (const TextSpec& t : spec.texts)
+        if (auto* label = findChild<QLabel*>(t.control))
+            label->setText(Text(t.key));
+    for (Control& c : m_controls) {
+        const Field& f = m_model->field(c.field);
+        if (c.label)
+            c.label->setText(Text(f.captionKey));
+        if (c.choiceBox) {
+            c.choiceBox->setTitle(Text(f.captionKey));
+            for (int k = 0; k < 2; ++k)
+                c.radios[k]->setText(Text(f.itemKeys.value(k)));
+        }
+        // Lists whose items are window texts.
+        if (c.combo && !f.itemKeys.isEmpty()) {
+            Value& v = m_model->value(c.field);
+            v.list.items.clear();
+            for (const QString& key : f.itemKeys)
+                v.list.items << Text(key);
+        }
+    }
+    m_btnSet->setText(Localization::Msg(QStringLiteral("_Set")));
+    m_btnClose->setText(Localization::Msg(QStringLiteral("_Close")));
+    // The emulation list (from the catalogue, EPL for the models that have
+    // it) is the model's; it is shown by Push().
+    Push();
+}
+
+void T_frmParaSet_Kapok::ApplyOnlyChinese() {
+    if (!mdlFunction::ListContainsModel(mdlFunction::ModelListValue(QStringLiteral("OnlyChinese")),
+                                        mdlGlobal::CurrentModel))
+        return;
+    if (auto* box = findChild<QGroupBox*>(QStringLiteral("gpbLanguage")))
+        box->hide();
+    if (m_variant == Variant::Kapok) {
+        m_btnSet->move(m_btnSet->x(), kOnlyChineseButtonTop);
+        setFixedSize(width(), height() - kOnlyChineseShrink);
+    } else {
+        m_btnSet->move(m_btnSet->x(), m_btnSet->y() - kLarchRise);
+    }
+    m_btnClose->move(m_btnClose->x(), m_btnSet->y());
+}
+
+void T_frmParaSet_Kapok::FormShow() {
+    InitLanguage();
+    Localization::ApplyLanguageFont(this);
+    ApplyOnlyChinese();
+    if (m_variant == Variant::Kapok)
+        m_label3->setText(m_model->tearOffRange());
+    if (auto* protocol = findChild<QComboBox*>(QStringLiteral("cmbProtocol")))
+        protocol->setEnabled(m_model->protocolEnabled());
+    if (!PrinterCMD::CmdOpen())
+        return; // the message has been shown; the controls keep their defaults
+    m_model->ReadAll([](const QString& key) { return PrinterCMD::CmdGetVal(key); });
+    PrinterCMD::CmdClose();
+    m_readOk = true;
+    Push();
+}
+
+void T_frmParaSet_Kapok::ParaReadGDS() {
+    m_model->ParaReadGDS([](const QString& key) { return PrinterCMD::CmdGetVal(key); });
+    Push();
+}
+
+void T_frmParaSet_Kapok::btnSetClick() {
+    if (!m_readOk) {
+        // Nothing was read: sending the design-time defaults would overwrite
+        // the printer's settings.
+        close();
+        return;
+    }
+    Pull();
+    if (!m_model->PinLengthOk()) {
+        Localization::ErrorBox(Localization::Msg(QStringLiteral("_Err_BTPWD_Len")));
+        return;
+    }
+    if (PrinterCMD::CmdOpen()) {
+        ReplacePrintSetting();
+        PrinterCMD::CmdClose();
+        PrinterCMD::CmdDo(QStringLiteral("reset_printer"));
+    }
+    close();
+}
+
+void T_frmParaSet_Kapok::ReplacePrintSetting() {
+    Pull();
+    m_model->ReplacePrintSetting([](const Write& w) {
+        if (w.exact)
+            PrinterCMD::CmdSetValExact(w.key, w.value);
+        else
+            PrinterCMD::CmdSetVal(w.key, w.value);
+    });
+}
+
+void T_frmParaSet_Kapok::btnCloseClick() {
+    close();
+}
+
+void T_frmParaSet_Kapok::cmbJudgePaperModeChange() {
+    Pull();
+    m_model->cmbJudgePaperModeChange();
+    Push();
+}
+
+void T_frmParaSet_Kapok::cmbProtocolChange() {
+    Pull();
+    m_model->cmbProtocolChange();
+    Push();
+}
+
+void T_frmParaSet_Kapok::cmbDHCPChange() {
+    Pull();
+    const bool on = m_model->AddressesEnabled();
+    for (Control& c : m_controls)
+        for (QLineEdit* e : c.parts)
+            e->setEnabled(on);
+}
+
+bool T_frmParaSet_Kapok::CheckImportNumber(QChar c) {
+    return KeyAccepted(KeyFilter::DigitsDash, c.unicode());
+}
+
+bool T_frmParaSet_Kapok::CheckImportBTN(QChar c) {
+    return KeyAccepted(KeyFilter::BtName, c.unicode());
+}
+
+bool T_frmParaSet_Kapok::CheckImportBTP(QChar c) {
+    return KeyAccepted(KeyFilter::Digits, c.unicode());
+}
+
+void T_frmParaSet_Kapok::CheckValue(QLineEdit* /*left*/) {
+    // Whichever edit was left, the tear-off edit is the one checked.
+    Pull();
+    m_model->CheckTearOff();
+    Push();
+}
+
+void T_frmParaSet_Kapok::Pull() {
+    for (Control& c : m_controls) {
+        Value& v = m_model->value(c.field);
+        if (c.combo) {
+            v.list.selected = c.combo->currentIndex();
+        } else if (c.edit) {
+            v.text = c.edit->text();
+        } else if (!c.parts.empty()) {
+            for (int k = 0; k < 4; ++k)
+                v.parts[k] = c.parts[std::size_t(k)]->text();
+        } else if (c.choiceBox) {
+            v.choice = c.radios[1]->isChecked() ? 1 : (c.radios[0]->isChecked() ? 0 : -1);
+        }
+    }
+}
+
+void T_frmParaSet_Kapok::Push() {
+    const bool wasLoading = m_loading;
+    m_loading = true;
+    for (Control& c : m_controls) {
+        const Value& v = m_model->value(c.field);
+        if (c.combo) {
+            bool same = c.combo->count() == v.list.items.size();
+            for (int k = 0; same && k < c.combo->count(); ++k)
+                same = c.combo->itemText(k) == v.list.items.at(k);
+            if (!same) {
+                c.combo->clear();
+                c.combo->addItems(v.list.items);
+            }
+            c.combo->setCurrentIndex(v.list.selected);
+        } else if (c.edit) {
+            if (c.edit->text() != v.text)
+                c.edit->setText(v.text);
+        } else if (!c.parts.empty()) {
+            for (int k = 0; k < 4; ++k)
+                if (c.parts[std::size_t(k)]->text() != v.parts[k])
+                    c.parts[std::size_t(k)]->setText(v.parts[k]);
+        } else if (c.choiceBox) {
+            // Both buttons off is "no choice yet".
+            for (int k = 0; k < 2; ++k)
+                c.radios[k]->setAutoExclusive(false);
+            for (int k = 0; k < 2; ++k)
+                c.radios[k]->setChecked(v.choice == k);
+            for (int k = 0; k < 2; ++k)
+                c.radios[k]->setAutoExclusive(true);
+        }
+    }
+    m_loading = wasLoading;
+    cmbDHCPChange();
+}
+
+const Field* T_frmParaSet_Kapok::FieldOfEdit(QObject* edit, int* part) const {
+    for (const Control& c : m_controls) {
+        if (c.edit == edit) {
+            if (part)
+                *part = -1;
+            return &m_model->field(c.field);
+        }
+        for (int k = 0; k < int(c.parts.size()); ++k) {
+            if (c.parts[std::size_t(k)] == edit) {
+                if (part)
+                    *part = k;
+                return &m_model->field(c.field);
+            }
+        }
+    }
+    return nullptr;
+}
+
+bool T_frmParaSet_Kapok::eventFilter(QObject* watched, QEvent* event) {
+    auto* edit = qobject_cast<QLineEdit*>(watched);
+    const Field* f = edit ? FieldOfEdit(edit) : nullptr;
+    if (!f)
+        return QDialog::eventFilter(watched, event);
+    if (event->type() == QEvent::KeyPress) {
+        const QString text = static_cast<QKeyEvent*>(event)->text();
+        for (const QChar c : text) {
+            if (!KeyAccepted(f->filter, c.unicode()))
+                return true; // the key is dropped
+            const bool editing =
+                c.unicode() == 8 || c.unicode() == 13 || c.unicode() == 127 || c.unicode() == 9;
+            // The length limit holds for typing only, so that a longer value
+            // read from the printer is shown and sent back whole.
+            if (!editing && f->maxLength > 0 &&
+                edit->text().size() - edit->selectedText().size() >= f->maxLength)
+                return true;
+        }
+        return false;
+    }
+    if (event->type() == QEvent::FocusOut) {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        // A message box or another window taking the focus is not leaving
+        // the field.
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+            const bool checked =
+                f->control == QLatin1String("txtTearOff") || f->kind == Kind::Address;
+            if (checked)
+                CheckValue(edit);
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
