@@ -1,0 +1,139 @@
+#include "diagnostics/FormPrintText.h"
+
+#include "diagnostics/TestPrintJobs.h"
+#include "shell/GuiLanguage.h"
+#include "shell/Localization.h"
+#include "shell/mdlGlobal.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+using Localization::LangText;
+using Localization::Msg;
+
+T_frmPrintText::T_frmPrintText(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("T_frmPrintText"));
+    auto* root = new QVBoxLayout(this);
+    m_lblContent = new QLabel(this);
+    m_lblContent->setObjectName(QStringLiteral("lblContent"));
+    m_txtPrintText = new QTextEdit(this);
+    m_txtPrintText->setObjectName(QStringLiteral("txtPrintText"));
+    m_txtPrintText->setAcceptRichText(false);
+    m_txtPrintText->setTabChangesFocus(true);
+    root->addWidget(m_lblContent);
+    root->addWidget(m_txtPrintText, 1);
+
+    m_gpbLanguage = new QGroupBox(this);
+    m_gpbLanguage->setObjectName(QStringLiteral("gpbLanguage"));
+    auto* groupLayout = new QHBoxLayout(m_gpbLanguage);
+    groupLayout->setContentsMargins(10, 24, 10, 10);
+    // The check box sits on the group's caption line; the caption starts with
+    // blanks that leave room for it.
+    m_CheckBox1 = new QCheckBox(m_gpbLanguage);
+    m_CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    m_CheckBox1->move(8, 0);
+    m_CheckBox1->resize(m_CheckBox1->sizeHint());
+    m_lblLanguage = new QLabel(m_gpbLanguage);
+    m_lblLanguage->setObjectName(QStringLiteral("lblLanguage"));
+    m_cmbInternationalCharacter = new QComboBox(m_gpbLanguage);
+    m_cmbInternationalCharacter->setObjectName(QStringLiteral("cmbInternationalCharacter"));
+    m_cmbInternationalCharacter->setEnabled(false);
+    groupLayout->addWidget(m_lblLanguage);
+    groupLayout->addWidget(m_cmbInternationalCharacter, 1);
+    root->addWidget(m_gpbLanguage);
+
+    auto* buttons = new QHBoxLayout;
+    m_btnPrint = new QPushButton(this);
+    m_btnPrint->setObjectName(QStringLiteral("btnPrint"));
+    m_btnClose = new QPushButton(this);
+    m_btnClose->setObjectName(QStringLiteral("btnClose"));
+    m_btnPrint->setAutoDefault(false);
+    m_btnClose->setAutoDefault(false);
+    buttons->addStretch(1);
+    buttons->addWidget(m_btnPrint);
+    buttons->addWidget(m_btnClose);
+    root->addLayout(buttons);
+    connect(m_CheckBox1, &QCheckBox::clicked, this, [this] { CheckBox1Click(); });
+    connect(m_btnPrint, &QPushButton::clicked, this, [this] { btnPrintClick(); });
+    connect(m_btnClose, &QPushButton::clicked, this, [this] { btnCloseClick(); });
+}
+
+void T_frmPrintText::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void T_frmPrintText::FormShow() {
+    setWindowIcon(QIcon(mdlGlobal::IconPath()));
+    InitLanguage();
+    Localization::ApplyLanguageFont(this);
+    m_CheckBox1->resize(m_CheckBox1->sizeHint());
+    adjustSize();
+    setFixedSize(size().expandedTo(QSize(420, 320)));
+}
+
+void T_frmPrintText::InitLanguage() {
+    setWindowTitle(LangText(QStringLiteral("FormPrintText_Caption")));
+    m_lblContent->setText(LangText(QStringLiteral("FormPrintText_lblContent")));
+    // Chinese captions are wider per character: fewer blanks leave the same
+    // room for the check box.
+    const bool chinese = mdlGlobal::LanguageId == QLatin1String("2052") ||
+                         mdlGlobal::LanguageId == QLatin1String("1028");
+    m_gpbLanguage->setTitle(QString(chinese ? 3 : 5, QLatin1Char(' ')) +
+                            LangText(QStringLiteral("FormPrintText_chkLanguage")));
+    m_lblLanguage->setText(LangText(QStringLiteral("FormPrintText_lblLanguage")));
+    m_cmbInternationalCharacter->clear();
+    m_cmbInternationalCharacter->addItems(
+        LangText(QStringLiteral("FormPrintText_cmbLanguage_Item")).split(QLatin1Char(',')));
+    m_btnPrint->setText(Msg(QStringLiteral("_Print")));
+    m_btnClose->setText(Msg(QStringLiteral("_Close")));
+}
+
+void T_frmPrintText::CheckBox1Click() {
+    m_cmbInternationalCharacter->setEnabled(m_CheckBox1->isChecked());
+    if (m_cmbInternationalCharacter->currentIndex() < 0 && m_cmbInternationalCharacter->count() > 0)
+        m_cmbInternationalCharacter->setCurrentIndex(0);
+}
+
+void T_frmPrintText::btnPrintClick() {
+    int codePage = 0; // the ANSI code page
+    if (m_CheckBox1->isChecked()) {
+        codePage = TestPrintJobs::CodePageAt(
+            LangText(QStringLiteral("FormPrintText_cmbLanguage_ItemCode")),
+            m_cmbInternationalCharacter->currentIndex());
+        if (codePage == 0)
+            codePage = -1; // no code page for the item: nothing is sent
+    }
+    const TestPrintJobs::Outcome outcome =
+        TestPrintJobs::PrintText(m_txtPrintText->toPlainText(), codePage);
+    switch (outcome.step) {
+    case TestPrintJobs::Outcome::Done:
+        break;
+    case TestPrintJobs::Outcome::OpenFailed:
+        Localization::ErrorBox(Msg(QStringLiteral("_Err_OpenPort")));
+        break;
+    case TestPrintJobs::Outcome::EmptyText:
+        Localization::ErrorBox(Msg(QStringLiteral("_Err_ImportNull")));
+        break;
+    case TestPrintJobs::Outcome::WriteFailed:
+        Localization::ErrorBox(Msg(QStringLiteral("_Err_WriteData")));
+        break;
+    case TestPrintJobs::Outcome::UnknownCodePage:
+        Localization::ErrorBox(LangText(QStringLiteral("FormPrintText_Err_CodePage")));
+        break;
+    }
+}
+
+void T_frmPrintText::btnCloseClick() {
+    close();
+}
