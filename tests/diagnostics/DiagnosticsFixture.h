@@ -1,0 +1,103 @@
+// A small fixture for the diagnostics tests: a temporary program folder with
+// the shipped files and a model-list file of its own, English texts, recorded
+// dialogs and waits, and scripted TSPL, CPCL and ESC libraries.
+//
+// The ANSI code page of the test programs is 936 (GBK), so that double-byte
+// characters can be tested; ASCII is the same in every code page.
+#pragma once
+
+#include "connection/mdlPrinterLib_TSPL.h"
+#include "settings/PrinterCMD.h"
+#include "shell/Localization.h"
+#include "shell/mdlFunction.h"
+#include "shell/mdlGlobal.h"
+
+#include "TestSupport.h"
+
+#include <QByteArray>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace diagtest {
+
+// Read by AnsiCodePage() on first use, which is always later than this.
+inline const bool kAnsiCodePageSet = qputenv("PELLUM_ANSI_CODEPAGE", "936");
+
+// Models of the test's model lists.
+inline const char* const kPlainModel = "Test-Plain";
+inline const char* const kVectorModel = "Test-Vector";
+inline const char* const kPrefixModel = "Test-Prefix";
+inline const char* const kBrisaModel = "Test-Brisa";
+inline const char* const kKeyValueModel = "Test-KV";
+
+inline const QByteArray kModelLists = "[ParameterSet]\n"
+                                      "GDS=Test-KV,\n"
+                                      "UseVectorFont=Test-Vector,\n"
+                                      "Send1B53First=Test-Prefix,\n"
+                                      "Brisa_Serial=Test-Brisa,\n"
+                                      "PaperWidth56=Test-Vector,\n"
+                                      "PaperWidth80=Test-Plain,\n";
+
+inline QByteArray Hex(const char* hex) {
+    return QByteArray::fromHex(QByteArray(hex));
+}
+
+class DiagnosticsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = std::make_unique<pellum::test::TempProgramFolder>();
+        folder->writeFile(mdlGlobal::kModelListFile, kModelLists);
+        folder->makeCurrent();
+        mdlGlobal::LanguageId = QStringLiteral("1033");
+        Localization::LoadMessageTable();
+        mdlFunction::ClearModelListCache();
+        mdlFunction::CacheModelLists();
+        dialogs = std::make_unique<pellum::test::RecordingDialogs>();
+        delays = std::make_unique<pellum::test::DelayRecorder>();
+        tspl =
+            std::make_unique<pellum::test::FakePrinterLibrary>(pellum::connection::LibraryId::TSPL);
+        cpcl =
+            std::make_unique<pellum::test::FakePrinterLibrary>(pellum::connection::LibraryId::CPCL);
+        esc =
+            std::make_unique<pellum::test::FakePrinterLibrary>(pellum::connection::LibraryId::ESC);
+        Select(kPlainModel, mdlGlobal::FamilyTSPL);
+        mdlGlobal::CurrentPort = QStringLiteral("NET,127.0.0.1:9");
+        mdlGlobal::SdkModel = QStringLiteral("Spruce");
+        mdlGlobal::LastResultCode = 0;
+        PrinterCMD::PortHeld = false;
+        ASSERT_EQ(TsplCreatePrinter(mdlGlobal::SdkModel), 0);
+        tspl->clear();
+    }
+    void TearDown() override {
+        esc.reset();
+        cpcl.reset();
+        tspl.reset();
+        delays.reset();
+        dialogs.reset();
+        mdlFunction::ClearModelListCache();
+    }
+    void Select(const char* model, int family) {
+        mdlGlobal::CurrentModel = QString::fromLatin1(model);
+        mdlGlobal::CurrentFamily = family;
+    }
+    QString Msg(const char* key) const { return Localization::Msg(QString::fromLatin1(key)); }
+    QString Lang(const char* key) const { return Localization::LangText(QString::fromLatin1(key)); }
+    // The texts of the recorded message boxes.
+    std::vector<QString> Messages() const {
+        std::vector<QString> texts;
+        for (const auto& m : dialogs->messages)
+            texts.push_back(m.text);
+        return texts;
+    }
+
+    std::unique_ptr<pellum::test::TempProgramFolder> folder;
+    std::unique_ptr<pellum::test::RecordingDialogs> dialogs;
+    std::unique_ptr<pellum::test::DelayRecorder> delays;
+    std::unique_ptr<pellum::test::FakePrinterLibrary> tspl;
+    std::unique_ptr<pellum::test::FakePrinterLibrary> cpcl;
+    std::unique_ptr<pellum::test::FakePrinterLibrary> esc;
+};
+
+} // namespace diagtest
