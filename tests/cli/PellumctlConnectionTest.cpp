@@ -85,21 +85,44 @@ private:
 TEST(Pellumctl, SendWritesTheBytesAndPrintsTheReplyInHex) {
     ReplyServer server(QByteArray("\x01\xAB", 2));
     const QString port = QStringLiteral("NET,127.0.0.1:%1").arg(server.port());
-    CliRun r = Pellumctl({QStringLiteral("--port"), port, QStringLiteral("send"), QStringLiteral("--hex"),
-                       QStringLiteral("1B 1B 08"), QStringLiteral("--read"), QStringLiteral("2")});
+    CliRun r =
+        Pellumctl({QStringLiteral("--port"), port, QStringLiteral("send"), QStringLiteral("--hex"),
+                   QStringLiteral("1B 1B 08"), QStringLiteral("--read"), QStringLiteral("2")});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out.trimmed(), QStringLiteral("01 AB"));
     EXPECT_EQ(server.received(), QByteArray("\x1B\x1B\x08", 3));
 
     for (const char* lib : {"esc", "tspl"}) {
-        CliRun t = Pellumctl({QStringLiteral("--lib"), QString::fromLatin1(lib), QStringLiteral("--port"),
-                           port, QStringLiteral("send"), QStringLiteral("--text"),
-                           QStringLiteral("ZZZGETVERSION\\r\\n"), QStringLiteral("--read"),
-                           QStringLiteral("2")});
+        CliRun t = Pellumctl({QStringLiteral("--lib"), QString::fromLatin1(lib),
+                              QStringLiteral("--port"), port, QStringLiteral("send"),
+                              QStringLiteral("--text"), QStringLiteral("ZZZGETVERSION\\r\\n"),
+                              QStringLiteral("--read"), QStringLiteral("2")});
         EXPECT_EQ(t.exitCode, 0) << lib << t.err.toStdString();
         EXPECT_EQ(t.out.trimmed(), QStringLiteral("01 AB")) << lib;
     }
     EXPECT_TRUE(server.received().endsWith("ZZZGETVERSION\r\n"));
+}
+
+TEST(Pellumctl, PrinterEntryGivesModelAndPort) {
+    ReplyServer server(QByteArray("\x07", 1));
+    pellum::test::TempProgramFolder folder;
+    folder.writeFile(
+        QStringLiteral("PrinterList.txt"),
+        QStringLiteral("\r\nPL-Nutmeg 200|USB|USB\r\n\r\nPL-Oak 50|NET|NET,127.0.0.1:%1\r\n")
+            .arg(server.port())
+            .toUtf8());
+    CliRun r = Pellumctl({QStringLiteral("--printer"), QStringLiteral("2"), QStringLiteral("send"),
+                          QStringLiteral("--hex"), QStringLiteral("1B1B08"),
+                          QStringLiteral("--read"), QStringLiteral("1")},
+                         folder.filesFolder());
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.trimmed(), QStringLiteral("07"));
+    CliRun missing =
+        Pellumctl({QStringLiteral("--printer"), QStringLiteral("3"), QStringLiteral("ports")},
+                  folder.filesFolder());
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_TRUE(missing.err.contains(QStringLiteral("has no entry 3")))
+        << missing.err.toStdString();
 }
 
 TEST(Pellumctl, FailedOpenPrintsMessageAndCodeAndExitsOne) {
@@ -109,7 +132,7 @@ TEST(Pellumctl, FailedOpenPrintsMessageAndCodeAndExitsOne) {
     const quint16 unused = probe.serverPort();
     probe.close();
     CliRun r = Pellumctl({QStringLiteral("--port"), QStringLiteral("NET,127.0.0.1:%1").arg(unused),
-                       QStringLiteral("send"), QStringLiteral("--hex"), QStringLiteral("00")});
+                          QStringLiteral("send"), QStringLiteral("--hex"), QStringLiteral("00")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral(":11"))) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("refused"))) << r.err.toStdString();
@@ -123,8 +146,8 @@ TEST(Pellumctl, UsageErrorsExitTwo) {
         {QStringLiteral("send")},
         {QStringLiteral("send"), QStringLiteral("--hex"), QStringLiteral("1G")},
         {QStringLiteral("send"), QStringLiteral("--hex"), QStringLiteral("123")},
-        {QStringLiteral("--lib"), QStringLiteral("zpl"), QStringLiteral("send"), QStringLiteral("--hex"),
-         QStringLiteral("00")},
+        {QStringLiteral("--lib"), QStringLiteral("zpl"), QStringLiteral("send"),
+         QStringLiteral("--hex"), QStringLiteral("00")},
         {QStringLiteral("--printer"), QStringLiteral("x"), QStringLiteral("ports")},
     };
     for (const QStringList& args : cases) {
@@ -135,7 +158,8 @@ TEST(Pellumctl, UsageErrorsExitTwo) {
 
 TEST(Pellumctl, PortsListsEditorNamesWithTheirDevices) {
     pellum::test::TempProgramFolder folder;
-    folder.writeFile(QStringLiteral("PortMap.ini"), "[Ports]\nCOM9=/tmp/pellum-test-pty\nLPT3=/tmp/lp-x\n");
+    folder.writeFile(QStringLiteral("PortMap.ini"),
+                     "[Ports]\nCOM9=/tmp/pellum-test-pty\nLPT3=/tmp/lp-x\n");
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("PELLUM_PORTMAP"));
