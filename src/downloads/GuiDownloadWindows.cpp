@@ -1,8 +1,20 @@
+#include "downloads/FormDLFile.h"
 #include "shell/GuiWindowRegistry.h"
 
 namespace pellum {
 
+namespace {
+
+template <typename Window> void OpenModally(QWidget* parent) {
+    Window window(parent);
+    window.exec();
+}
+
+} // namespace
+
 // Registers the download windows (files, fonts, firmware package).
-void RegisterDownloadWindows() {}
+void RegisterDownloadWindows() {
+    RegisterWindow(QStringLiteral("TfrmDLFile"), OpenModally<TfrmDLFile>);
+}
 
 } // namespace pellum

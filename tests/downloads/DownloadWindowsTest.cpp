@@ -1,0 +1,386 @@
+// The download windows under offscreen Qt against a scripted printer
+// library: what each window sends, what it shows, and how it fails.
+#include "downloads/FormDLFile.h"
+#include "downloads/PacketDownload.h"
+
+#include "connection/mdlPrinterLib_TSPL.h"
+#include "platform/Delay.h"
+#include "settings/PrinterCMD.h"
+#include "shell/GuiWindowRegistry.h"
+#include "shell/Localization.h"
+#include "shell/mdlFunction.h"
+#include "shell/mdlGlobal.h"
+
+#include "TestPictures.h"
+#include "TestSupport.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+using namespace PacketDownload;
+using pellum::test::FakePrinterLibrary;
+using pellum::test::RecordingDialogs;
+
+namespace pellum {
+void RegisterDownloadWindows();
+}
+
+namespace {
+
+QByteArray Hex(const char* hex) {
+    return QByteArray::fromHex(hex);
+}
+QByteArray KvPrefix() {
+    return Hex("1B1C2620563120");
+}
+QByteArray GetValReply(const char* text) {
+    return QByteArray(text) + '\0';
+}
+
+QByteArray AckFor(const QByteArray& packet, std::uint16_t status = 0) {
+    QByteArray ack = packet.left(8);
+    ack.append(char(status & 0xFF)).append(char(status >> 8));
+    unsigned sum = 0;
+    for (char c : ack)
+        sum += std::uint8_t(c);
+    ack.append(char(sum & 0xFF)).append(char((sum >> 8) & 0xFF));
+    return ack;
+}
+
+class DownloadWindows : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder.makeCurrent();
+        mdlGlobal::LanguageId = QStringLiteral("1033");
+        Localization::LoadMessageTable();
+        mdlFunction::ClearModelListCache();
+        mdlGlobal::CurrentModel = QStringLiteral("PL-Kapok 420");
+        mdlGlobal::CurrentPort = QStringLiteral("NET,127.0.0.1:9");
+        mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
+        ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
+        fake.clear();
+        PrinterCMD::PortHeld = false;
+        DownloadState::DownloadCancelled = false;
+        DownloadState::FreeCapacity = 0;
+        // Waits are recorded and shortened to 1 ms, so that the progress
+        // thread's refresh still paces itself.
+        pellum::SetDelayHook([this](int ms) {
+            {
+                std::lock_guard<std::mutex> lock(waitsMutex);
+                waits.push_back(ms);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        });
+    }
+    void TearDown() override {
+        WaitForDownloadThreads();
+        pellum::SetDelayHook({});
+        PrinterCMD::PortHeld = false;
+    }
+    template <typename T> T* Find(QWidget* w, const char* name) {
+        T* c = w->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
+    QString Write(const QString& name, const QByteArray& bytes) {
+        const QString path = QDir(folder.programFolder()).filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path;
+    }
+    QStringList Texts() const {
+        QStringList t;
+        for (const auto& m : dialogs.messages)
+            t << m.text;
+        return t;
+    }
+    std::vector<QByteArray> Packets() const {
+        std::vector<QByteArray> packets;
+        for (const QByteArray& w : fake.writes())
+            if (w.startsWith(kPacketMarker))
+                packets.push_back(w);
+        return packets;
+    }
+    // Waits for the download threads and delivers what they handed over.
+    void FinishDownload() {
+        WaitForDownloadThreads();
+        QApplication::processEvents();
+    }
+    // Opens the file window with the capacity replies of the storage memory.
+    std::unique_ptr<pellum::TfrmDLFile> OpenFileWindow(const char* used, const char* remaining) {
+        fake.replies = {GetValReply(used), GetValReply(remaining)};
+        auto w = std::make_unique<pellum::TfrmDLFile>();
+        w->show();
+        return w;
+    }
+    QString Text(const char* key) { return Localization::LangText(QLatin1String(key)); }
+    QString Msg(const char* key) { return Localization::Msg(QLatin1String(key)); }
+
+    pellum::test::TempProgramFolder folder;
+    FakePrinterLibrary fake;
+    RecordingDialogs dialogs;
+    std::mutex waitsMutex;
+    std::vector<int> waits;
+};
+
+} // namespace
+
+TEST_F(DownloadWindows, TheWindowsAreRegisteredUnderTheirNames) {
+    pellum::RegisterDownloadWindows();
+    EXPECT_TRUE(pellum::IsWindowRegistered(QStringLiteral("TfrmDLFile")));
+}
+
+TEST_F(DownloadWindows, FileWindowShowsCapacityAndDownloadsAPicture) {
+    auto w = OpenFileWindow("2048", "1048576");
+    EXPECT_EQ(Find<QComboBox>(w.get(), "ComboBox1")->currentIndex(), 1);
+    EXPECT_EQ(Find<QComboBox>(w.get(), "cmbFileType")->currentIndex(), 0);
+    EXPECT_EQ(Find<QComboBox>(w.get(), "cmbImageTimes")->currentText(), QStringLiteral("1.0"));
+    EXPECT_FALSE(Find<QComboBox>(w.get(), "cmbFileType")->isEnabled());
+    QLabel* space = Find<QLabel>(w.get(), "lblSpace_File");
+    EXPECT_TRUE(space->isVisible());
+    EXPECT_TRUE(space->text().contains(QStringLiteral("2,048")) ||
+                space->text().contains(QStringLiteral("2048")));
+    EXPECT_TRUE(fake.written().contains("getval \"use_capacity\"\r\n"));
+    EXPECT_TRUE(PrinterCMD::PortHeld); // the window's connection stays held
+    QPushButton* download = Find<QPushButton>(w.get(), "btnDLFile");
+    EXPECT_EQ(download->text(), Text("msgDL"));
+
+    // A name of eleven characters is refused and the path box stays empty.
+    dialogs.fileNames = {Write(QStringLiteral("ABCDEFGH.bmp"), QByteArray("x"))};
+    w->Button7Click();
+    EXPECT_EQ(
+        Texts(),
+        QStringList{Text("_Err_FileNameLength").replace(QLatin1String("%1"), QLatin1String("10"))});
+    EXPECT_TRUE(Find<QLineEdit>(w.get(), "txtFilePath")->text().isEmpty());
+    dialogs.messages.clear();
+
+    // An all-black picture 64 dots wide and 160 high: a record of
+    // 4 + 1280 bytes, two packets.
+    const QString picture = Write(
+        QStringLiteral("logo.bmp"),
+        downloads_test::MakeBmp(downloads_test::Pattern(160, std::string(64, '#')), 1, false));
+    dialogs.fileNames = {picture};
+    w->Button7Click();
+    EXPECT_EQ(Find<QLineEdit>(w.get(), "txtFilePath")->text(), picture);
+    EXPECT_EQ(w->storageClass(), kClassBitmaps);
+
+    QByteArray record = Hex("08001400") + QByteArray(1280, char(0xFF));
+    fake.clear();
+    fake.replies = {GetValReply("203"),
+                    QByteArray("OK"),
+                    AckFor(BuildDownloadPacket(record, 0, 0)),
+                    AckFor(BuildDownloadPacket(record, 1024, 1)),
+                    GetValReply("E_LOGO.GRF,R_A.GRF"),
+                    GetValReply("3332"),
+                    GetValReply("1047292")};
+    download->click();
+    EXPECT_EQ(download->text(), Text("msgCC"));
+    EXPECT_TRUE(Find<QProgressBar>(w.get(), "ProgressBar2")->isVisible());
+    EXPECT_EQ(Find<QLabel>(w.get(), "Label2")->text(),
+              Text("FormDLF_DLI2").replace(QLatin1String("{1}"), QLatin1String("2")));
+    FinishDownload();
+
+    const std::vector<QByteArray> writes = fake.writes();
+    ASSERT_GE(writes.size(), 3u);
+    EXPECT_EQ(writes[0], KvPrefix() + "getval \"dpi\"\r\n");
+    EXPECT_EQ(writes[1], KvPrefix() + "do \"download\" \"bitmaps\" \"E_logo.GRF\"\r\n");
+    const auto packets = Packets();
+    ASSERT_EQ(packets.size(), 2u);
+    EXPECT_EQ(packets[0], BuildDownloadPacket(record, 0, 0));
+    EXPECT_EQ(packets[1], BuildDownloadPacket(record, 1024, 1));
+    EXPECT_EQ(Texts(), QStringList{Msg("_DownloadSuccess")});
+    EXPECT_EQ(download->text(), Text("msgDL"));
+    QTreeWidget* list = Find<QTreeWidget>(w.get(), "lvFonts");
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(list->topLevelItem(0)->text(0), Text("FormDLFile_cmbLakeBoart2"));
+    EXPECT_EQ(list->topLevelItem(0)->text(1), QStringLiteral("LOGO.GRF"));
+    EXPECT_EQ(list->topLevelItem(1)->text(0), Text("FormDLFile_cmbLakeBoart1"));
+    EXPECT_EQ(Find<QProgressBar>(w.get(), "ProgressBar2")->value(), 2);
+    EXPECT_EQ(Find<QLabel>(w.get(), "Label1")->text(), QStringLiteral("2"));
+    EXPECT_EQ(DownloadState::FreeCapacity, 1047292);
+    EXPECT_FALSE(PrinterCMD::PortHeld);
+}
+
+TEST_F(DownloadWindows, FileWindowStopsBeforeSendingWhenAStepFails) {
+    const QByteArray small = downloads_test::MakeBmp({"#.", ".#"}, 24, false);
+    // 900 dots wide: too wide at 203 dpi, fine at 300 dpi.
+    const QByteArray wide = downloads_test::MakeBmp({std::string(900, '#')}, 24, false);
+    struct Case {
+        const char* name;
+        QByteArray picture;
+        const char* remaining;           // capacity at opening
+        std::vector<QByteArray> replies; // after the download button
+        QString message;
+        QString title;
+        bool announced;
+    } cases[] = {
+        {"not enough memory",
+         small,
+         "10",
+         {GetValReply("300")},
+         Text("mNoSP"),
+         Msg("_MSG_Title_Warn"),
+         false},
+        {"no OK",
+         small,
+         "100000",
+         {GetValReply("300"), QByteArray("NG")},
+         Text("FormGDL_ErrIO"),
+         Msg("_MSG_Title_Error"),
+         true},
+        {"too wide at 203 dpi",
+         wide,
+         "100000",
+         {GetValReply("203")},
+         Msg("_E_ITW"),
+         Msg("_MSG_Title_Error"),
+         false},
+        {"no resolution counts as 203 dpi",
+         wide,
+         "100000",
+         {GetValReply("")},
+         Msg("_E_ITW"),
+         Msg("_MSG_Title_Error"),
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto w = OpenFileWindow("0", c.remaining);
+        dialogs.fileNames = {Write(QStringLiteral("logo.bmp"), c.picture)};
+        w->Button7Click();
+        fake.clear();
+        dialogs.messages.clear();
+        fake.replies = std::deque<QByteArray>(c.replies.begin(), c.replies.end());
+        w->btnDLFileClick();
+        EXPECT_EQ(Texts(), QStringList{c.message});
+        if (!dialogs.messages.empty()) {
+            EXPECT_EQ(dialogs.messages[0].title, c.title);
+        }
+        EXPECT_EQ(fake.written().contains("\"download\""), c.announced);
+        EXPECT_TRUE(Packets().empty());
+        EXPECT_EQ(Find<QPushButton>(w.get(), "btnDLFile")->text(), Text("msgDL"));
+        EXPECT_FALSE(PrinterCMD::PortHeld);
+        EXPECT_FALSE(DownloadThreadsRunning());
+    }
+    // The wide picture passes at 300 dpi.
+    auto w = OpenFileWindow("0", "100000");
+    dialogs.fileNames = {Write(QStringLiteral("logo.bmp"), wide)};
+    w->Button7Click();
+    fake.clear();
+    dialogs.messages.clear();
+    fake.replies = {GetValReply("300"), QByteArray("NG")};
+    w->btnDLFileClick();
+    EXPECT_EQ(Texts(), QStringList{Text("FormGDL_ErrIO")});
+}
+
+TEST_F(DownloadWindows, FileWindowShowsADamagedPictureAndItsReason) {
+    auto w = OpenFileWindow("0", "100000");
+    dialogs.fileNames = {Write(QStringLiteral("bad.bmp"), QByteArray("BM\x10\x00", 4))};
+    w->Button7Click();
+    fake.clear();
+    w->btnDLFileClick();
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[0].text, Msg("_E_IC"));
+    EXPECT_TRUE(dialogs.messages[1].text.startsWith(QStringLiteral("BMP")));
+    EXPECT_EQ(Find<QPushButton>(w.get(), "btnDLFile")->text(), Text("msgDL"));
+    EXPECT_FALSE(fake.written().contains("download"));
+}
+
+TEST_F(DownloadWindows, FileWindowListActions) {
+    auto w = OpenFileWindow("0", "100000");
+    QTreeWidget* list = Find<QTreeWidget>(w.get(), "lvFonts");
+    fake.clear();
+    fake.replies = {GetValReply("R_A.GRF,E_LOGO.GRF")};
+    Find<QPushButton>(w.get(), "btnGetAllImage")->click();
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_FALSE(PrinterCMD::PortHeld);
+
+    // Print and delete need a selection.
+    dialogs.messages.clear();
+    Find<QPushButton>(w.get(), "btnPrintImage")->click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, Text("msgsi"));
+    EXPECT_EQ(dialogs.messages[0].title, Msg("_MSG_Title_Warn"));
+    EXPECT_EQ(dialogs.messages[0].kind, pellum::MessageKind::Information);
+
+    fake.clear();
+    list->topLevelItem(1)->setSelected(true);
+    Find<QPushButton>(w.get(), "btnPrintImage")->click();
+    Find<QPushButton>(w.get(), "btnDelCurImage")->click();
+    EXPECT_EQ(list->topLevelItemCount(), 1);
+    list->topLevelItem(0)->setSelected(false);
+    Find<QPushButton>(w.get(), "btnDelAllImage")->click();
+    EXPECT_EQ(list->topLevelItemCount(), 0);
+    QByteArrayList lines;
+    for (const QByteArray& wr : fake.writes())
+        lines << wr.mid(7);
+    EXPECT_EQ(lines, (QByteArrayList{"do \"print\" \"bitmaps\" \"E_LOGO.GRF\"\r\n",
+                                     "do \"delete\" \"bitmaps\" \"E_LOGO.GRF\"\r\n",
+                                     "do \"delete\" \"bitmaps\" \"R_A.GRF\"\r\n"}));
+
+    // The printer's empty list empties the window's list.
+    list->addTopLevelItem(
+        new QTreeWidgetItem(QStringList{QStringLiteral("x"), QStringLiteral("y")}));
+    fake.replies = {GetValReply("")};
+    Find<QPushButton>(w.get(), "btnGetAllImage")->click();
+    EXPECT_EQ(list->topLevelItemCount(), 0);
+}
+
+TEST_F(DownloadWindows, FileWindowAutomaticTemplate) {
+    auto w = OpenFileWindow("0", "100000");
+    fake.clear();
+    fake.replies = {GetValReply("E_AUTO1234.PRN,"), GetValReply("on")};
+    w->DoActive_AutoTmp(Find<QPushButton>(w.get(), "btnGetAutoTmp"));
+    EXPECT_EQ(w->autoTemplateName(), QStringLiteral("E_AUTO1234.PRN"));
+    QListWidget* box = Find<QListWidget>(w.get(), "lsbAutoTmp");
+    ASSERT_EQ(box->count(), 1);
+    EXPECT_EQ(box->item(0)->text(), QStringLiteral("E_AUTO.PRN"));
+    QPushButton* sw = Find<QPushButton>(w.get(), "btnSwitchAutoform");
+    EXPECT_EQ(sw->text(), Text("FormDLFile_SwitchOff"));
+    fake.clear();
+    w->DoActive_AutoTmp(sw);
+    EXPECT_EQ(sw->text(), Text("FormDLFile_SwitchOn"));
+    EXPECT_EQ(fake.written(), KvPrefix() + "setval \"autoform_switch\" \"off\"\r\n");
+    fake.clear();
+    box->item(0)->setSelected(true);
+    w->DoActive_AutoTmp(Find<QPushButton>(w.get(), "btnDeleteAutoTmp"));
+    EXPECT_EQ(fake.written(), KvPrefix() + "do \"delete\" \"autoform\" \"E_AUTO1234.PRN\"\r\n");
+    EXPECT_EQ(box->count(), 0);
+}
+
+TEST_F(DownloadWindows, ClosingTheFileWindowEndsItsDownload) {
+    auto w = OpenFileWindow("0", "10000000");
+    const QString picture = Write(
+        QStringLiteral("big.bmp"),
+        downloads_test::MakeBmp(downloads_test::Pattern(800, std::string(800, '#')), 1, false));
+    dialogs.fileNames = {picture};
+    w->Button7Click();
+    fake.clear();
+    // The printer answers the announcement, then acknowledges nothing.
+    fake.replies = {GetValReply("300"), QByteArray("OK")};
+    w->btnDLFileClick();
+    EXPECT_TRUE(DownloadThreadsRunning());
+    QElapsedTimer t;
+    t.start();
+    w.reset();
+    EXPECT_FALSE(DownloadThreadsRunning());
+    EXPECT_LT(t.elapsed(), 3000);
+    EXPECT_LE(Packets().size(), 1u);
+    EXPECT_FALSE(PrinterCMD::PortHeld);
+}
