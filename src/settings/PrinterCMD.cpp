@@ -296,6 +296,25 @@ void CmdSetValExact(const QString& key, const QString& value) {
     WriteLine(LineSetVal(key, value));
 }
 
+namespace {
+
+// Reads and drops the rest of a reply that was longer than the reply
+// capacity, up to and including its NUL. Bounded: a printer that never ends
+// its reply costs at most a few reads, each ending at the port's timeout.
+void DiscardRestOfReply() {
+    constexpr int kMaxReads = 64; // 8 KiB of list text
+    std::array<std::uint8_t, kReplyCapacity> scratch{};
+    for (int i = 0; i < kMaxReads; ++i) {
+        std::int32_t got = 0;
+        const std::int32_t code = LibReadDataEOF(scratch.data(), 0, kReplyCapacity, 0, 0, &got);
+        if (code != 0 || got <= 0 || got > kReplyCapacity ||
+            scratch[static_cast<std::size_t>(got - 1)] == 0)
+            return;
+    }
+}
+
+} // namespace
+
 QString CmdGetVal(const QString& key) {
     QString result;
     if (!key.isEmpty())
@@ -311,6 +330,10 @@ QString CmdGetVal(const QString& key) {
     // Never trust the count beyond what was asked for: longer replies are cut.
     if (count > kReplyCapacity)
         count = kReplyCapacity;
+    // A cut reply still has its tail on the line; read it away up to its NUL,
+    // or it would be taken for the reply to the next getval.
+    if (count == kReplyCapacity && buffer[static_cast<std::size_t>(count - 1)] != 0)
+        DiscardRestOfReply();
     for (std::int32_t i = 0; i < count; ++i)
         if (buffer[static_cast<std::size_t>(i)] != 0)
             result.append(QChar(static_cast<char16_t>(buffer[static_cast<std::size_t>(i)])));

@@ -138,7 +138,6 @@ TEST_F(KeyValueOps, GetValReplyRules) {
         {"high bytes as Latin-1", Hex("41E9"), 0, QStringLiteral("A\u00E9")},
         {"non-zero read code discards what came", QByteArrayLiteral("zpl"), 9, QString()},
         {"no reply", QByteArray(), 0, QString()},
-        {"long reply cut at 128", QByteArray(200, 'x'), 0, QString(128, QLatin1Char('x'))},
     };
     for (const Case& c : cases) {
         tspl->clear();
@@ -156,6 +155,19 @@ TEST_F(KeyValueOps, GetValReplyRules) {
         EXPECT_EQ(delays->waits(), (std::vector<int>{50})) << c.what;
         EXPECT_EQ(mdlGlobal::LastResultCode, c.readCode) << c.what;
     }
+}
+
+TEST_F(KeyValueOps, LongReplyIsCutAt128AndItsTailIsNotTakenForTheNextReply) {
+    // 300 bytes of list and its NUL, then the reply to the next getval.
+    tspl->replies = {QByteArray(300, 'x') + QByteArray(1, '\0'), QByteArray("on\0", 3)};
+    EXPECT_EQ(CmdGetVal(QStringLiteral("bitmaps")), QString(128, QLatin1Char('x')));
+    EXPECT_EQ(mdlGlobal::LastResultCode, 0);
+    EXPECT_EQ(CmdGetVal(QStringLiteral("autoform_switch")), QStringLiteral("on"));
+    // A reply of exactly 128 bytes that ends in its NUL needs no extra read.
+    tspl->clear();
+    tspl->replies = {QByteArray(127, 'y') + QByteArray(1, '\0')};
+    EXPECT_EQ(CmdGetVal(QStringLiteral("fonts")), QString(127, QLatin1Char('y')));
+    EXPECT_EQ(tspl->ops(), (Ops{"write", "readEof"}));
 }
 
 TEST_F(KeyValueOps, GetValWithEmptyKeyWritesNothingButWaitsAndReads) {
