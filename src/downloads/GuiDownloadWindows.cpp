@@ -1,4 +1,5 @@
 #include "downloads/FormDLFile.h"
+#include "downloads/FormGDL.h"
 #include "shell/GuiWindowRegistry.h"
 
 namespace pellum {
@@ -15,6 +16,7 @@ template <typename Window> void OpenModally(QWidget* parent) {
 // Registers the download windows (files, fonts, firmware package).
 void RegisterDownloadWindows() {
     RegisterWindow(QStringLiteral("TfrmDLFile"), OpenModally<TfrmDLFile>);
+    RegisterWindow(QStringLiteral("TfrmGDL"), OpenModally<TfrmGDL>);
 }
 
 } // namespace pellum

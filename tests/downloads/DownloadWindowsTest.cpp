@@ -1,6 +1,7 @@
 // The download windows under offscreen Qt against a scripted printer
 // library: what each window sends, what it shows, and how it fails.
 #include "downloads/FormDLFile.h"
+#include "downloads/FormGDL.h"
 #include "downloads/PacketDownload.h"
 
 #include "connection/mdlPrinterLib_TSPL.h"
@@ -24,6 +25,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -143,7 +145,8 @@ protected:
 
 TEST_F(DownloadWindows, TheWindowsAreRegisteredUnderTheirNames) {
     pellum::RegisterDownloadWindows();
-    EXPECT_TRUE(pellum::IsWindowRegistered(QStringLiteral("TfrmDLFile")));
+    for (const char* name : {"TfrmDLFile", "TfrmGDL"})
+        EXPECT_TRUE(pellum::IsWindowRegistered(QLatin1String(name))) << name;
 }
 
 TEST_F(DownloadWindows, FileWindowShowsCapacityAndDownloadsAPicture) {
@@ -383,4 +386,81 @@ TEST_F(DownloadWindows, ClosingTheFileWindowEndsItsDownload) {
     EXPECT_LT(t.elapsed(), 3000);
     EXPECT_LE(Packets().size(), 1u);
     EXPECT_FALSE(PrinterCMD::PortHeld);
+}
+
+TEST_F(DownloadWindows, FirmwareWindowListsPackagesAndSendsOneStepPerTick) {
+    pellum::TfrmGDL w;
+    w.show();
+    QTreeWidget* details = Find<QTreeWidget>(&w, "lvDetails");
+    const QByteArray first = downloads_test::FirmwareRecord(3000, 1, "BOOT", "1.0") +
+                             downloads_test::FirmwareRecord(100, 2, "FONT", "2.0");
+    const QByteArray second = downloads_test::FirmwareRecord(2500, 3, "MAIN", "3.1");
+    dialogs.fileNames = {Write(QStringLiteral("a.pkg"), first),
+                         Write(QStringLiteral("b.pkg"), second)};
+    w.Button2Click();
+    EXPECT_EQ(w.totalSteps(), 6);
+    w.Button2Click();
+    ASSERT_EQ(details->topLevelItemCount(), 3); // added below the first package's rows
+    EXPECT_EQ(details->topLevelItem(2)->text(0), QStringLiteral("MAIN"));
+    EXPECT_EQ(details->topLevelItem(2)->text(1), QStringLiteral("2500"));
+    EXPECT_EQ(details->topLevelItem(2)->text(2), QStringLiteral("3.1"));
+    EXPECT_EQ(details->topLevelItem(2)->text(3), QStringLiteral("3"));
+    EXPECT_EQ(w.totalSteps(), 4); // the second package only
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    fake.clear();
+    fake.replies = {QByteArray(1, '\0'), QByteArray(1, '\0')};
+    QPushButton* download = Find<QPushButton>(&w, "btnDownload");
+    download->click();
+    EXPECT_EQ(download->text(), Text("FormDownloadFile_TSPL_btnDownload1"));
+    QElapsedTimer t;
+    t.start();
+    while (w.timSend()->isActive() && t.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    const std::vector<QByteArray> writes = fake.writes();
+    ASSERT_EQ(writes.size(), 5u);
+    EXPECT_EQ(writes[0], KvPrefix() + "do \"dfu\"\r\n");
+    EXPECT_EQ(writes[1], second.left(76));
+    EXPECT_EQ(writes[2].size(), 1024);
+    EXPECT_EQ(writes[4].size(), 452);
+    EXPECT_EQ(Texts(), QStringList{Msg("_DownloadSuccess")});
+    EXPECT_EQ(download->text(), Text("FormDownloadFile_TSPL_btnDownload"));
+    EXPECT_EQ(Find<QProgressBar>(&w, "proDLFont")->value(), 4);
+    EXPECT_EQ(Find<QLabel>(&w, "lblProgressInfo")->text(),
+              Text("FormGDL_lblProgressInfo")
+                  .replace(QLatin1String("{1}"), QLatin1String("4"))
+                  .replace(QLatin1String("{2}"), QLatin1String("4")));
+}
+
+TEST_F(DownloadWindows, FirmwareWindowRefusesAPackageCutShortAndStopsOnARefusal) {
+    pellum::TfrmGDL w;
+    w.show();
+    const QByteArray package = downloads_test::FirmwareRecord(2500, 3, "MAIN", "3.1");
+    dialogs.fileNames = {Write(QStringLiteral("cut.pkg"), package.left(2000))};
+    w.Button2Click();
+    EXPECT_EQ(Texts(), QStringList{Text("FormGDL_err_Package")});
+    dialogs.messages.clear();
+    fake.clear();
+    w.btnDownloadClick();
+    EXPECT_EQ(Texts(), QStringList{Text("FormGDL_err_Package")});
+    EXPECT_TRUE(fake.writes().empty()); // not even the update mode
+
+    dialogs.fileNames = {Write(QStringLiteral("ok.pkg"), package)};
+    w.Button2Click();
+    dialogs.messages.clear();
+    fake.clear();
+    fake.replies = {QByteArray(1, '\3')};
+    QPushButton* download = Find<QPushButton>(&w, "btnDownload");
+    download->click();
+    QElapsedTimer t;
+    t.start();
+    while (w.timSend()->isActive() && t.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_EQ(Texts(), QStringList{Text("FormGDL_err_Crc")});
+    EXPECT_EQ(fake.writes().size(), 2u); // dfu and the header
+    EXPECT_EQ(download->text(), Text("FormDownloadFile_TSPL_btnDownload1"));
+    fake.clear();
+    download->click(); // closes the connection, back to idle
+    EXPECT_EQ(download->text(), Text("FormDownloadFile_TSPL_btnDownload"));
+    EXPECT_EQ(fake.ops(), std::vector<std::string>{"close"});
 }

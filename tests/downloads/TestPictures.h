@@ -80,3 +80,24 @@ inline QByteArray MakeBmp(const Pattern& pattern, int bits, bool topDown) {
 }
 
 } // namespace downloads_test
+
+namespace downloads_test {
+
+// One firmware record: a header with the body size, type, name and version,
+// followed by a body of `bodySize` bytes.
+inline QByteArray FirmwareRecord(std::uint32_t bodySize, int type, const char* name,
+                                 const char* version) {
+    QByteArray header(76, '\0');
+    header.replace(0, 4, QByteArray("PKG1"));
+    for (int i = 0; i < 4; ++i)
+        header[4 + i] = char((bodySize >> (8 * i)) & 0xFF);
+    header[8] = char(type);
+    header.replace(12, int(qstrlen(name)), name);
+    header.replace(44, int(qstrlen(version)), version);
+    QByteArray body(qsizetype(bodySize), '\0');
+    for (qsizetype i = 0; i < body.size(); ++i)
+        body[i] = char(i * 13 + type);
+    return header + body;
+}
+
+} // namespace downloads_test
