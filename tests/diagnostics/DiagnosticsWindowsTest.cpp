@@ -64,6 +64,43 @@ TEST(DiagnosticsRegistry, TheFourWindowsAreRegistered) {
         EXPECT_TRUE(pellum::IsWindowRegistered(QLatin1String(name))) << name;
 }
 
+class RegisteredWindows : public DiagnosticsTest {};
+
+TEST_F(RegisteredWindows, OpenModallyWithTheSelectedModelsPaperWidth) {
+    pellum::RegisterDiagnosticsWindows();
+    Select(kVectorModel, mdlGlobal::FamilyTSPL); // paper width 56
+    const struct {
+        const char* name;
+        const char* hintLabel; // a label whose text is checked, or nullptr
+        const char* hint;
+    } cases[] = {
+        {"T_frmCommandTest", nullptr, nullptr},
+        {"T_frmPrinterInformation", nullptr, nullptr},
+        {"T_frmPrintTextLabel", "lblMultiple1", "(10-56)mm"},
+        {"T_frmPrintText", nullptr, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QString seen;
+        QString hint;
+        QTimer::singleShot(0, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal)
+                return;
+            seen = modal->objectName();
+            if (c.hintLabel)
+                if (auto* l = modal->findChild<QLabel*>(QLatin1String(c.hintLabel)))
+                    hint = l->text();
+            modal->close();
+        });
+        ASSERT_TRUE(pellum::OpenRegisteredWindow(QLatin1String(c.name), nullptr));
+        EXPECT_EQ(seen, QLatin1String(c.name));
+        if (c.hint) {
+            EXPECT_EQ(hint, QLatin1String(c.hint));
+        }
+    }
+}
+
 // --- Command console -----------------------------------------------------------
 
 class CommandConsole : public DiagnosticsTest {
