@@ -1,8 +1,250 @@
+// pellumctl files and firmware: what a key-value printer stores, picture
+// downloads in acknowledged packets, deletions and firmware packages. The
+// same engine as the file and firmware windows, without the threads: the
+// packets are sent on the calling thread.
 #include "cli/CliCommon.h"
+
+#include "connection/mdlPrinterLib_TSPL.h"
+#include "downloads/FirmwarePackage.h"
+#include "downloads/ImageConversion.h"
+#include "downloads/PacketDownload.h"
+#include "settings/PrinterCMD.h"
+#include "shell/Localization.h"
+#include "shell/mdlGlobal.h"
+
+#include <QFile>
+#include <QFileInfo>
 
 namespace pellumctl {
 
-// Stored files, fonts and firmware packages.
-QList<Command> DownloadCommands() { return {}; }
+namespace {
+
+using namespace PacketDownload;
+
+QString Msg(const char* key) {
+    return Localization::Msg(QLatin1String(key));
+}
+QString Text(const char* key) {
+    return Localization::LangText(QLatin1String(key));
+}
+
+int UsageError(const QString& text) {
+    return Fail(QStringLiteral("pellumctl: ") + text, kExitUsage);
+}
+
+const QStringList& StorageClasses() {
+    static const QStringList classes = {kClassBitmaps, kClassFonts, kClassLabels, kClassAutoform};
+    return classes;
+}
+
+// Holds the connection for one command and releases it on every way out.
+class HeldConnection {
+public:
+    HeldConnection() : m_ok(CreateSelectedPrinter() && PrinterCMD::CmdHoldOpen()) {}
+    ~HeldConnection() { PrinterCMD::CmdRelease(); }
+    HeldConnection(const HeldConnection&) = delete;
+    HeldConnection& operator=(const HeldConnection&) = delete;
+    bool ok() const { return m_ok; }
+
+private:
+    bool m_ok;
+};
+
+int FilesList(const QStringList& args) {
+    if (args.size() > 1 || (args.size() == 1 && !StorageClasses().contains(args[0])))
+        return UsageError(QStringLiteral("files list takes one of bitmaps, fonts, labels, "
+                                         "autoform"));
+    const QStringList classes = args.isEmpty() ? StorageClasses() : args;
+    HeldConnection connection;
+    if (!connection.ok())
+        return kExitFailed;
+    for (const QString& storageClass : classes) {
+        const QString reply = PrinterCMD::CmdGetVal(storageClass);
+        if (mdlGlobal::LastResultCode != 0)
+            return FailWithCode(Msg("_Err_ReadData"), mdlGlobal::LastResultCode);
+        for (const QString& entry : reply.split(QLatin1Char(','), Qt::SkipEmptyParts))
+            Print(storageClass + QLatin1Char(' ') + entry);
+    }
+    return kExitOk;
+}
+
+int FilesSpace(const QStringList& args) {
+    if (args.size() > 1 || (args.size() == 1 && args[0] != QLatin1String("--ram")))
+        return UsageError(QStringLiteral("files space takes only --ram"));
+    HeldConnection connection;
+    if (!connection.ok())
+        return kExitFailed;
+    CapacityInfo info;
+    if (!QueryCapacity(!args.isEmpty(), &info))
+        return FailWithCode(Msg("_Err_ReadData"), mdlGlobal::LastResultCode);
+    Print(QStringLiteral("used: ") + info.used);
+    Print(QStringLiteral("remaining: ") + info.remaining);
+    return kExitOk;
+}
+
+int FilesDownload(const QStringList& args) {
+    QString path, name;
+    bool ram = false;
+    float scale = 1.0f;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--ram")) {
+            ram = true;
+        } else if (a == QLatin1String("--name") && i + 1 < args.size()) {
+            name = args[++i];
+        } else if (a == QLatin1String("--scale") && i + 1 < args.size()) {
+            const QString s = args[++i];
+            if (!ImageConversion::ScaleFactorItems().contains(s))
+                return UsageError(QStringLiteral("--scale takes one of ") +
+                                  ImageConversion::ScaleFactorItems().join(QStringLiteral(", ")));
+            scale = s.toFloat();
+        } else if (!a.startsWith(QLatin1String("--")) && path.isEmpty()) {
+            path = a;
+        } else {
+            return UsageError(QStringLiteral("files download PICTURE [--name NAME] [--ram] "
+                                             "[--scale F]"));
+        }
+    }
+    if (path.isEmpty())
+        return UsageError(QStringLiteral("files download needs a PICTURE"));
+    if (name.isEmpty())
+        name = QFileInfo(path).fileName();
+    if (const QString problem = CheckDownloadFileName(name); !problem.isEmpty())
+        return Fail(problem);
+    if (!name.contains(QLatin1Char('.')))
+        return UsageError(QStringLiteral("the stored name needs a three-letter extension"));
+    const QString stored =
+        name.left(name.lastIndexOf(QLatin1Char('.')) + 1) + QStringLiteral("GRF");
+    if (!QFileInfo(path).isFile())
+        return Fail(Msg("_Err_FileNotExist"));
+
+    HeldConnection connection;
+    if (!connection.ok())
+        return kExitFailed;
+    try {
+        if (!ImageConversion::ConvertImageFile(path, mdlGlobal::ConvertedBitmapPath, scale))
+            return kExitFailed;
+        const int dpi = PrinterCMD::CmdGetVal(QStringLiteral("dpi")).trimmed().toInt();
+        if (!ImageConversion::CheckImageWidth(mdlGlobal::ConvertedBitmapPath,
+                                              ImageConversion::MaxImageWidth(dpi)))
+            return kExitFailed;
+        DownloadState::DownloadData =
+            ImageConversion::BuildRasterRecord(mdlGlobal::ConvertedBitmapPath);
+    } catch (const ImageConversion::ImageError& e) {
+        return Fail(e.text());
+    }
+    if (!QueryCapacity(ram, nullptr))
+        return FailWithCode(Msg("_Err_ReadData"), mdlGlobal::LastResultCode);
+    if (DownloadState::FreeCapacity < DownloadState::DownloadData.size())
+        return Fail(Text("mNoSP"));
+    if (!AnnounceDownload(kClassBitmaps, MemoryPrefix(ram) + stored))
+        return FailWithCode(Text("FormGDL_ErrIO"), mdlGlobal::LastResultCode);
+    DownloadState::DownloadFileName = stored;
+    DownloadState::PacketSize = kPacketSize;
+    DownloadState::KbPerPacket = 1;
+    DownloadState::PacketIndex = 0;
+    DownloadState::PacketCount = PacketCountFor(DownloadState::DownloadData.size());
+    DownloadState::DownloadCancelled = false;
+    TDLThread::Options options;
+    options.ram = ram;
+    TDLThread sender(options, {});
+    const SendOutcome outcome = sender.Execute();
+    if (outcome != SendOutcome::Completed)
+        return kExitFailed; // the sender has printed why
+    Print(QStringLiteral("%1%2: %3 bytes in %4 packets")
+              .arg(MemoryPrefix(ram), stored)
+              .arg(DownloadState::DownloadData.size())
+              .arg(DownloadState::PacketCount.load()));
+    return kExitOk;
+}
+
+int FilesDelete(const QStringList& args) {
+    if (args.size() != 2 || !StorageClasses().contains(args[0]) || args[1].isEmpty())
+        return UsageError(QStringLiteral("files delete CLASS NAME (CLASS one of bitmaps, "
+                                         "fonts, labels, autoform)"));
+    if (args[1].contains(QLatin1Char('"')))
+        return UsageError(QStringLiteral("a name may not contain a double quote"));
+    // A name without its memory prefix is taken from the storage memory.
+    QString name = args[1];
+    if (!name.startsWith(QLatin1String("R_")) && !name.startsWith(QLatin1String("E_")) &&
+        args[0] != kClassAutoform)
+        name = MemoryPrefix(false) + name;
+    HeldConnection connection;
+    if (!connection.ok())
+        return kExitFailed;
+    PrinterCMD::CmdDoArgs(QStringLiteral("delete"), args[0], name);
+    if (mdlGlobal::LastResultCode != 0)
+        return FailWithCode(Msg("_Err_WriteData"), mdlGlobal::LastResultCode);
+    return kExitOk;
+}
+
+int Files(const QStringList& args) {
+    const QString sub = args.value(0);
+    const QStringList rest = args.mid(1);
+    if (sub == QLatin1String("list"))
+        return FilesList(rest);
+    if (sub == QLatin1String("space"))
+        return FilesSpace(rest);
+    if (sub == QLatin1String("download"))
+        return FilesDownload(rest);
+    if (sub == QLatin1String("delete"))
+        return FilesDelete(rest);
+    return UsageError(QStringLiteral("files needs list, space, download or delete"));
+}
+
+int Firmware(const QStringList& args) {
+    if (args.size() != 2 || args[0] != QLatin1String("download"))
+        return UsageError(QStringLiteral("firmware download PACKAGE"));
+    QFile f(args[1]);
+    if (!f.open(QIODevice::ReadOnly))
+        return Fail(Msg("_Err_FileNotExist"));
+    const QByteArray package = f.readAll();
+    QList<FirmwarePackage::Record> records;
+    if (!FirmwarePackage::ReadRecords(package, &records))
+        return Fail(Text("FormGDL_err_Package"));
+    for (const FirmwarePackage::Record& r : records)
+        Print(QStringLiteral("record %1 type %2 version %3: %4 bytes")
+                  .arg(r.name)
+                  .arg(r.type)
+                  .arg(r.version)
+                  .arg(r.bodySize));
+    if (!CreateSelectedPrinter())
+        return kExitFailed;
+    PrinterCMD::CmdDo(QStringLiteral("dfu"));
+    if (mdlGlobal::LastResultCode != 0)
+        return FailWithCode(Msg("_Err_WriteData"), mdlGlobal::LastResultCode);
+    const std::int32_t rc = TsplOpenPort(mdlGlobal::CurrentPort);
+    mdlGlobal::LastResultCode = rc;
+    if (rc != 0 && rc != 5)
+        return FailWithCode(Msg("_Err_OpenPort"), rc);
+    FirmwarePackage::Sender sender(package);
+    FirmwarePackage::Sender::Result result;
+    while ((result = sender.Step()) == FirmwarePackage::Sender::Result::Continue) {
+    }
+    if (result != FirmwarePackage::Sender::Result::Done) {
+        TsplClosePort();
+        return kExitFailed; // the sender has printed the printer's reason
+    }
+    Print(QStringLiteral("%1 steps sent").arg(sender.stepsDone()));
+    return kExitOk;
+}
+
+} // namespace
+
+QList<Command> DownloadCommands() {
+    return {
+        {QStringLiteral("files"),
+         QStringLiteral("files list [bitmaps|fonts|labels|autoform]  stored files, one per line\n"
+                        "files space [--ram]  used and remaining memory in bytes\n"
+                        "files download PICTURE [--name NAME] [--ram] [--scale F]  convert and "
+                        "store a picture\n"
+                        "files delete CLASS NAME  delete a stored file (E_ unless the name has "
+                        "R_ or E_)"),
+         Files},
+        {QStringLiteral("firmware"),
+         QStringLiteral("firmware download PACKAGE  send a firmware package in update mode"),
+         Firmware},
+    };
+}
 
 } // namespace pellumctl

@@ -1,0 +1,260 @@
+// Downloads against the virtual printer on 127.0.0.1, through the real
+// printer libraries: the file window's picture download, pellumctl's files
+// and firmware commands, and the printer's refusals.
+#include "downloads/FormDLFile.h"
+#include "downloads/PacketDownload.h"
+
+#include "connection/PrinterLibraries.h"
+#include "connection/mdlPrinterLib_TSPL.h"
+#include "platform/Delay.h"
+#include "settings/PrinterCMD.h"
+#include "shell/Localization.h"
+#include "shell/StartUp.h"
+#include "shell/mdlFunction.h"
+#include "shell/mdlGlobal.h"
+
+#include "TestPictures.h"
+#include "TestSupport.h"
+#include "VirtualPrinterProcess.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+using pellum::testing::VirtualPrinterProcess;
+
+namespace {
+
+std::string VirtualPrinterPath() {
+    return (pellum::test::BuildBinFolder() + QStringLiteral("pellum-virtual-printer"))
+        .toStdString();
+}
+
+struct CtlResult {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+class DownloadsAgainstVirtualPrinter : public ::testing::Test {
+protected:
+    void SetUp() override {
+        pngDir = dir.filePath(QStringLiteral("png"));
+        QDir().mkpath(pngDir);
+    }
+    void StartPrinter(const std::string& model, std::vector<std::string> extra = {}) {
+        std::vector<std::string> args = {"--model",     model,       "--listen",
+                                         "127.0.0.1:0", "--png-dir", pngDir.toStdString()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        vp = std::make_unique<VirtualPrinterProcess>(VirtualPrinterPath(), args);
+        ASSERT_TRUE(vp->start()) << vp->error();
+        this->model = QString::fromStdString(model);
+    }
+    QString Port() const { return QStringLiteral("NET,127.0.0.1:%1").arg(vp->port()); }
+    CtlResult Ctl(const QStringList& command) {
+        QProcess p;
+        QStringList args{QStringLiteral("--model"), model, QStringLiteral("--port"), Port()};
+        args += command;
+        p.start(pellum::test::BuildBinFolder() + QStringLiteral("pellumctl"), args);
+        EXPECT_TRUE(p.waitForFinished(60000));
+        return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
+                QString::fromLocal8Bit(p.readAllStandardError())};
+    }
+    QString Write(const QString& name, const QByteArray& bytes) {
+        const QString path = dir.filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path;
+    }
+    int Count(const std::string& kind) {
+        int n = 0;
+        for (const std::string& l : vp->journalLines())
+            n += VirtualPrinterProcess::field(l, "kind") == kind;
+        return n;
+    }
+    QTemporaryDir dir;
+    QString pngDir;
+    QString model;
+    std::unique_ptr<VirtualPrinterProcess> vp;
+};
+
+// A picture with a recognisable shape: a black frame, white inside, a black
+// square in the middle.
+downloads_test::Pattern Frame(int w, int h) {
+    downloads_test::Pattern p(h, std::string(w, '.'));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (x == 0 || y == 0 || x == w - 1 || y == h - 1 ||
+                (std::abs(x - w / 2) < 4 && std::abs(y - h / 2) < 4))
+                p[y][x] = '#';
+    return p;
+}
+
+} // namespace
+
+TEST_F(DownloadsAgainstVirtualPrinter, PellumctlStoresListsAndDeletesAPicture) {
+    StartPrinter("PL-Kapok 420");
+    // 200 x 150 dots at 2.0: 400 x 300, a record of 4 + 50 x 38 x 8 bytes,
+    // 15 packets.
+    const QString picture =
+        Write(QStringLiteral("frame.bmp"), downloads_test::MakeBmp(Frame(200, 150), 24, false));
+    const CtlResult r = Ctl({"files", "download", picture, "--scale", "2.0"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("E_frame.GRF"))) << r.out.toStdString();
+    std::string complete;
+    ASSERT_TRUE(vp->waitForKind("download-complete", 3000, &complete));
+    EXPECT_EQ(VirtualPrinterProcess::field(complete, "name"), "E_frame.GRF");
+    EXPECT_EQ(VirtualPrinterProcess::field(complete, "width"), "400");
+    EXPECT_EQ(VirtualPrinterProcess::field(complete, "height"), "304");
+    EXPECT_EQ(Count("download-packet"), (4 + 50 * 38 * 8) / 1024 + 1);
+    for (const std::string& l : vp->journalLines())
+        if (VirtualPrinterProcess::field(l, "kind") == "download-packet") {
+            EXPECT_EQ(VirtualPrinterProcess::field(l, "status"), "0") << l;
+        }
+
+    // The printer's picture is the converted one.
+    ASSERT_TRUE(vp->waitForKind("png-written", 3000));
+    QImage png(QDir(pngDir).filePath(QStringLiteral("E_frame.GRF.png")));
+    if (png.isNull())
+        png = QImage(QDir(pngDir).filePath(QStringLiteral("E_frame.png")));
+    ASSERT_FALSE(png.isNull()) << QDir(pngDir).entryList().join(',').toStdString();
+    EXPECT_EQ(png.width(), 400);
+    EXPECT_EQ(qGray(png.pixel(0, 0)), 0);
+    EXPECT_EQ(qGray(png.pixel(50, 50)), 255);
+    EXPECT_EQ(qGray(png.pixel(200, 150)), 0);
+
+    const CtlResult list = Ctl({"files", "list", "bitmaps"});
+    ASSERT_EQ(list.exitCode, 0) << list.err.toStdString();
+    EXPECT_TRUE(list.out.contains(QStringLiteral("bitmaps E_frame.GRF")));
+    EXPECT_TRUE(list.out.contains(QStringLiteral("bitmaps E_LOGO.GRF")));
+    EXPECT_EQ(Ctl({"files", "delete", "bitmaps", "frame.GRF"}).exitCode, 0);
+    EXPECT_FALSE(Ctl({"files", "list", "bitmaps"}).out.contains(QStringLiteral("frame")));
+
+    // Usage errors never reach the printer.
+    EXPECT_EQ(Ctl({"files", "list", "pictures"}).exitCode, 2);
+    EXPECT_EQ(Ctl({"files", "download"}).exitCode, 2);
+    EXPECT_EQ(Ctl({"firmware", "flash"}).exitCode, 2);
+}
+
+TEST_F(DownloadsAgainstVirtualPrinter, PellumctlReportsTheRefusedPacket) {
+    StartPrinter("PL-Kapok 420", {"--ack-status", "2:1"});
+    const QString picture =
+        Write(QStringLiteral("frame.bmp"), downloads_test::MakeBmp(Frame(200, 150), 24, false));
+    const CtlResult r = Ctl({"files", "download", picture, "--scale", "2.0"});
+    EXPECT_EQ(r.exitCode, 1);
+    mdlGlobal::LanguageId = QStringLiteral("1033");
+    StartUp::InitialiseFolders(pellum::test::BuildBinFolder());
+    EXPECT_TRUE(r.err.contains(Localization::LangText(QStringLiteral("FormGDL_ErrIO"))))
+        << r.err.toStdString();
+    EXPECT_EQ(Count("download-packet"), 3); // nothing after the refused packet
+    EXPECT_FALSE(Ctl({"files", "list", "bitmaps"}).out.contains(QStringLiteral("frame")));
+
+    // A name the printer cannot store is refused before anything is sent.
+    const CtlResult longName = Ctl({"files", "download", picture, "--name", "abcdefghijk.bmp"});
+    EXPECT_EQ(longName.exitCode, 1);
+}
+
+TEST_F(DownloadsAgainstVirtualPrinter, PellumctlSendsAFirmwarePackage) {
+    StartPrinter("PL-Larch 620");
+    const QString package =
+        Write(QStringLiteral("fw.pkg"), downloads_test::FirmwareRecord(3000, 1, "MAIN", "1.2") +
+                                            downloads_test::FirmwareRecord(100, 2, "FONT", "1.0"));
+    const CtlResult r = Ctl({"firmware", "download", package});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("record MAIN type 1 version 1.2: 3000 bytes")));
+    EXPECT_TRUE(r.out.contains(QStringLiteral("6 steps sent")));
+    std::string complete;
+    ASSERT_TRUE(vp->waitForKind("firmware-complete", 3000, &complete));
+    EXPECT_NE(complete.find("\"records\":[\"MAIN\",\"FONT\"]"), std::string::npos) << complete;
+    EXPECT_EQ(VirtualPrinterProcess::field(complete, "bytes"), "3100");
+    EXPECT_EQ(VirtualPrinterProcess::field(complete, "ok"), "true") << complete;
+    EXPECT_EQ(Count("firmware-header"), 2);
+    EXPECT_EQ(Count("firmware-body"), 4);
+
+    // A printer that refuses the second header stops the package there.
+    StartPrinter("PL-Larch 620", {"--fw-status", "6@1"});
+    const CtlResult refused = Ctl({"firmware", "download", package});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(Count("firmware-header"), 2);
+    EXPECT_EQ(Count("firmware-body"), 3);
+}
+
+// The file window itself, in this process, against the virtual printer.
+class FileWindowAgainstVirtualPrinter : public DownloadsAgainstVirtualPrinter {
+protected:
+    void SetUp() override {
+        DownloadsAgainstVirtualPrinter::SetUp();
+        StartUp::InitialiseFolders(pellum::test::BuildBinFolder());
+        mdlGlobal::LanguageId = QStringLiteral("1033");
+        Localization::LoadMessageTable();
+        QStringList problems;
+        ASSERT_TRUE(
+            pellum::connection::LoadPrinterLibraries(pellum::test::BuildBinFolder(), &problems))
+            << qPrintable(problems.join('\n'));
+        PrinterCMD::PortHeld = false;
+        // The program's waits stay in order but last 1 ms.
+        pellum::SetDelayHook(
+            [](int) { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
+    }
+    void TearDown() override {
+        PacketDownload::WaitForDownloadThreads();
+        pellum::SetDelayHook({});
+        PrinterCMD::PortHeld = false;
+    }
+    pellum::test::RecordingDialogs dialogs;
+};
+
+TEST_F(FileWindowAgainstVirtualPrinter, DownloadsAPictureAndListsIt) {
+    StartPrinter("PL-Teal 300");
+    mdlGlobal::CurrentModel = model;
+    mdlGlobal::CurrentPort = Port();
+    mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
+    ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
+    auto w = std::make_unique<pellum::TfrmDLFile>();
+    w->show();
+    ASSERT_TRUE(dialogs.messages.empty()) << dialogs.messages[0].text.toStdString();
+    // 420 dots at 3.0 is 1260: wider than even a 300 dpi printer prints.
+    const QByteArray wide = downloads_test::MakeBmp(Frame(420, 20), 1, true);
+    dialogs.fileNames = {Write(QStringLiteral("wide.bmp"), wide)};
+    w->Button7Click();
+    w->findChild<QComboBox*>(QStringLiteral("cmbImageTimes"))->setCurrentIndex(4);
+    w->btnDLFileClick();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, Localization::Msg(QStringLiteral("_E_ITW")));
+    EXPECT_EQ(Count("download-announce"), 0);
+
+    dialogs.messages.clear();
+    dialogs.fileNames = {
+        Write(QStringLiteral("frame.bmp"), downloads_test::MakeBmp(Frame(300, 40), 1, true))};
+    w->Button7Click();
+    w->findChild<QComboBox*>(QStringLiteral("cmbImageTimes"))->setCurrentIndex(4); // 900 dots
+    w->btnDLFileClick();
+    PacketDownload::WaitForDownloadThreads();
+    QApplication::processEvents();
+    ASSERT_EQ(dialogs.messages.size(), 1u) << dialogs.messages[0].text.toStdString();
+    EXPECT_EQ(dialogs.messages[0].text, Localization::Msg(QStringLiteral("_DownloadSuccess")));
+    std::string complete;
+    ASSERT_TRUE(vp->waitForKind("download-complete", 3000, &complete));
+    EXPECT_EQ(VirtualPrinterProcess::field(complete, "name"), "E_frame.GRF");
+    EXPECT_EQ(VirtualPrinterProcess::field(complete, "width"), "904");
+    auto* list = w->findChild<QTreeWidget*>(QStringLiteral("lvFonts"));
+    bool listed = false;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        listed = listed || list->topLevelItem(i)->text(1) == QLatin1String("frame.GRF");
+    EXPECT_TRUE(listed);
+    EXPECT_EQ(w->findChild<QPushButton*>(QStringLiteral("btnDLFile"))->text(),
+              Localization::LangText(QStringLiteral("msgDL")));
+}
