@@ -12,8 +12,12 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <QTextEdit>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 using Localization::LangText;
 using Localization::Msg;
@@ -34,12 +38,10 @@ T_frmPrintText::T_frmPrintText(QWidget* parent) : QDialog(parent) {
     m_gpbLanguage->setObjectName(QStringLiteral("gpbLanguage"));
     auto* groupLayout = new QHBoxLayout(m_gpbLanguage);
     groupLayout->setContentsMargins(10, 24, 10, 10);
-    // The check box sits on the group's caption line; the caption starts with
-    // blanks that leave room for it.
-    m_CheckBox1 = new QCheckBox(m_gpbLanguage);
+    // The check box sits on the group's caption line (placed when shown); the
+    // caption starts with blanks that leave room for it.
+    m_CheckBox1 = new QCheckBox(this);
     m_CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-    m_CheckBox1->move(8, 0);
-    m_CheckBox1->resize(m_CheckBox1->sizeHint());
     m_lblLanguage = new QLabel(m_gpbLanguage);
     m_lblLanguage->setObjectName(QStringLiteral("lblLanguage"));
     m_cmbInternationalCharacter = new QComboBox(m_gpbLanguage);
@@ -77,9 +79,35 @@ void T_frmPrintText::FormShow() {
     setWindowIcon(QIcon(mdlGlobal::IconPath()));
     InitLanguage();
     Localization::ApplyLanguageFont(this);
-    m_CheckBox1->resize(m_CheckBox1->sizeHint());
     adjustSize();
     setFixedSize(size().expandedTo(QSize(420, 320)));
+    PlaceCheckBox();
+}
+
+void T_frmPrintText::PlaceCheckBox() {
+    // The check box's indicator goes into the room the caption's leading
+    // blanks leave, ending where the caption's text begins.
+    QStyleOptionGroupBox option;
+    option.initFrom(m_gpbLanguage);
+    option.text = m_gpbLanguage->title();
+    option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+    const QRect label = m_gpbLanguage->style()->subControlRect(
+        QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, m_gpbLanguage);
+    const QString title = m_gpbLanguage->title();
+    qsizetype leading = 0;
+    while (leading < title.size() && title[leading] == QLatin1Char(' '))
+        ++leading;
+    const QString blanks = title.left(leading);
+    const int room = m_gpbLanguage->fontMetrics().horizontalAdvance(blanks);
+    const int indicator = m_CheckBox1->style()->pixelMetric(QStyle::PM_IndicatorWidth);
+    const int height = std::max(label.height(), m_CheckBox1->sizeHint().height());
+    // In the dialog's coordinates: with narrow blanks the indicator may reach
+    // left of the group's own edge.
+    layout()->activate();
+    const QPoint at = m_gpbLanguage->mapTo(
+        this, QPoint(label.left() + room - indicator - 2, label.center().y() - height / 2));
+    m_CheckBox1->setGeometry(std::max(0, at.x()), at.y(), indicator + 2, height);
+    m_CheckBox1->raise();
 }
 
 void T_frmPrintText::InitLanguage() {

@@ -26,6 +26,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void PlaceCheckBox();
+
     QLabel* m_lblContent = nullptr;
     QTextEdit* m_txtPrintText = nullptr;
     QGroupBox* m_gpbLanguage = nullptr;
