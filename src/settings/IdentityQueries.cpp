@@ -132,8 +132,12 @@ QString FormatPrintedLength(std::int32_t count) {
 }
 
 QString ReadPrintedLength() {
-    if (IsKeyValueModel())
-        return PrinterCMD::CmdGetVal(QStringLiteral("mileage")) + QLatin1Char('m');
+    if (IsKeyValueModel()) {
+        // No reply is no length, not a length of "m".
+        const QString mileage = PrinterCMD::CmdGetVal(QStringLiteral("mileage"));
+        return mileage.isEmpty() ? Localization::Msg(QStringLiteral("_Err_ReadData"))
+                                 : mileage + QLatin1Char('m');
+    }
     Write(kJourneyCommand);
     pellum::Delay(kJourneyWaitMs);
     std::array<std::uint8_t, 4> reply{};

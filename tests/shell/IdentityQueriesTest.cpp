@@ -173,6 +173,10 @@ TEST_F(Identity, KeyValueModelsAskByKey) {
     EXPECT_EQ(w[1], PrinterCMD::LineGetVal(QStringLiteral("mileage")));
     EXPECT_EQ(w[2], PrinterCMD::LineGetVal(QStringLiteral("serial_no")));
     EXPECT_EQ(delays->waits(), (std::vector<int>{50, 50, 50}));
+
+    // A printer that does not answer the mileage gives the read error, not "m".
+    tspl->replies.clear();
+    EXPECT_EQ(ReadPrintedLength(), Msg("_Err_ReadData"));
 }
 
 TEST_F(Identity, SerialNumberIsTheLeadingRunAboveSpace) {
