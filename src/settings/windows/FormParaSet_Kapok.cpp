@@ -23,7 +23,7 @@ using namespace KvSettings;
 namespace {
 
 // Window size and the places of the buttons, in pixels.
-constexpr int kWidth = 712;
+constexpr int kWidth = 800;
 constexpr int kHeight = 414;
 constexpr int kButtonTop = 380;
 // Without the language group: the Kapok window's buttons go up to this top
@@ -44,33 +44,33 @@ constexpr int kPartWidth = 36;
 QHash<QString, QRect> Places(Variant variant) {
     QHash<QString, QRect> p{
         // Left column: Bluetooth, Ethernet, serial port.
-        {QStringLiteral("gpbBT"), {8, 8, 260, 78}},
-        {QStringLiteral("lblBTName"), {10, 22, 70, 20}},
-        {QStringLiteral("txtBTName"), {84, 20, 100, 22}},
-        {QStringLiteral("lblBTNameLen"), {190, 22, 66, 20}},
-        {QStringLiteral("lblBTPWD"), {10, 50, 70, 20}},
-        {QStringLiteral("txtBTPWD"), {84, 48, 50, 22}},
-        {QStringLiteral("lblBTPWDLen"), {140, 50, 116, 20}},
-        {QStringLiteral("gpbEthernetSetting"), {8, 92, 260, 132}},
-        {QStringLiteral("lblDHCP"), {10, 24, 78, 20}},
-        {QStringLiteral("cmbDHCP"), {90, 22, 70, 22}},
-        {QStringLiteral("lblIPAddress"), {10, 52, 78, 20}},
-        {QStringLiteral("txtIP"), {90, 50, kPartWidth, 22}},
-        {QStringLiteral("lblSubnet"), {10, 78, 78, 20}},
-        {QStringLiteral("txtSubnet"), {90, 76, kPartWidth, 22}},
-        {QStringLiteral("lblDefautGateway"), {10, 104, 78, 20}},
-        {QStringLiteral("txtGateway"), {90, 102, kPartWidth, 22}},
-        {QStringLiteral("gpbCOM"), {8, 230, 260, 97}},
-        {QStringLiteral("lblBaudrate"), {10, 30, 62, 20}},
-        {QStringLiteral("cmbBaudrate"), {74, 28, 72, 22}},
-        {QStringLiteral("lblDataBits"), {152, 30, 52, 20}},
-        {QStringLiteral("cmbDataBits"), {206, 28, 46, 22}},
-        {QStringLiteral("lblParity"), {10, 64, 62, 20}},
-        {QStringLiteral("cmbParity"), {74, 62, 72, 22}},
-        {QStringLiteral("lblStopBits"), {152, 64, 52, 20}},
-        {QStringLiteral("cmbStopBits"), {206, 62, 46, 22}},
+        {QStringLiteral("gpbBT"), {8, 8, 290, 78}},
+        {QStringLiteral("lblBTName"), {10, 22, 50, 20}},
+        {QStringLiteral("txtBTName"), {64, 20, 88, 22}},
+        {QStringLiteral("lblBTNameLen"), {156, 22, 130, 20}},
+        {QStringLiteral("lblBTPWD"), {10, 50, 50, 20}},
+        {QStringLiteral("txtBTPWD"), {64, 48, 50, 22}},
+        {QStringLiteral("lblBTPWDLen"), {120, 50, 166, 20}},
+        {QStringLiteral("gpbEthernetSetting"), {8, 92, 290, 132}},
+        {QStringLiteral("lblDHCP"), {10, 24, 100, 20}},
+        {QStringLiteral("cmbDHCP"), {112, 22, 70, 22}},
+        {QStringLiteral("lblIPAddress"), {10, 52, 100, 20}},
+        {QStringLiteral("txtIP"), {112, 50, kPartWidth, 22}},
+        {QStringLiteral("lblSubnet"), {10, 78, 100, 20}},
+        {QStringLiteral("txtSubnet"), {112, 76, kPartWidth, 22}},
+        {QStringLiteral("lblDefautGateway"), {10, 104, 100, 20}},
+        {QStringLiteral("txtGateway"), {112, 102, kPartWidth, 22}},
+        {QStringLiteral("gpbCOM"), {8, 230, 290, 97}},
+        {QStringLiteral("lblBaudrate"), {10, 30, 70, 20}},
+        {QStringLiteral("cmbBaudrate"), {82, 28, 76, 22}},
+        {QStringLiteral("lblDataBits"), {166, 30, 64, 20}},
+        {QStringLiteral("cmbDataBits"), {232, 28, 48, 22}},
+        {QStringLiteral("lblParity"), {10, 64, 70, 20}},
+        {QStringLiteral("cmbParity"), {82, 62, 76, 22}},
+        {QStringLiteral("lblStopBits"), {166, 64, 64, 20}},
+        {QStringLiteral("cmbStopBits"), {232, 62, 48, 22}},
         // Middle column: paper and printing.
-        {QStringLiteral("gpbOther"), {276, 8, 236, 319}},
+        {QStringLiteral("gpbOther"), {306, 8, 236, 319}},
         {QStringLiteral("lblDensity"), {10, 26, 100, 20}},
         {QStringLiteral("cmbDensity"), {112, 24, 114, 22}},
         {QStringLiteral("lblHeatAdj"), {10, 60, 100, 20}},
@@ -84,14 +84,14 @@ QHash<QString, QRect> Places(Variant variant) {
         {QStringLiteral("lblPrintMode"), {10, 196, 100, 20}},
         {QStringLiteral("cmbPrintMode"), {112, 194, 114, 22}},
         {QStringLiteral("lblTearOff"), {10, 230, 100, 20}},
-        {QStringLiteral("txtTearOff"), {112, 228, 50, 22}},
-        {QStringLiteral("Label3"), {166, 230, 66, 20}},
+        {QStringLiteral("txtTearOff"), {112, 228, 44, 22}},
+        {QStringLiteral("Label3"), {160, 230, 72, 20}},
         // Bottom: the code page, then the buttons.
-        {QStringLiteral("gpbLanguage"), {8, 331, 696, 44}},
+        {QStringLiteral("gpbLanguage"), {8, 331, 784, 44}},
         {QStringLiteral("lblCodepage"), {10, 18, 80, 20}},
         {QStringLiteral("cmbCodepage"), {96, 16, 300, 22}},
-        {QStringLiteral("btnSet"), {520, kButtonTop, 88, 26}},
-        {QStringLiteral("btnClose"), {616, kButtonTop, 88, 26}},
+        {QStringLiteral("btnSet"), {608, kButtonTop, 88, 26}},
+        {QStringLiteral("btnClose"), {704, kButtonTop, 88, 26}},
     };
     // Right column: the two-choice groups, one under the other.
     QStringList choices = {QStringLiteral("gpbAutoPosition"), QStringLiteral("gpbReprintWhenError"),
@@ -101,7 +101,7 @@ QHash<QString, QRect> Places(Variant variant) {
     const int step = variant == Variant::Larch ? 65 : 80;
     const int height = step - 5;
     for (int i = 0; i < choices.size(); ++i)
-        p.insert(choices.at(i), QRect(520, 8 + i * step, 184, height));
+        p.insert(choices.at(i), QRect(550, 8 + i * step, 242, height));
     return p;
 }
 
@@ -161,7 +161,7 @@ void T_frmParaSet_Kapok::Build() {
             for (int k = 0; k < 2; ++k) {
                 c.radios[k] = new QRadioButton(c.choiceBox);
                 c.radios[k]->setObjectName(f.control + QStringLiteral("_Item%1").arg(k));
-                c.radios[k]->setGeometry(12, 20 + k * 22, 164, 20);
+                c.radios[k]->setGeometry(12, 20 + k * 22, 222, 20);
             }
             break;
         }
