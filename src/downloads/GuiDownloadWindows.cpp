@@ -1,4 +1,6 @@
+#include "downloads/FormDLF.h"
 #include "downloads/FormDLFile.h"
+#include "downloads/FormDLUF.h"
 #include "downloads/FormGDL.h"
 #include "shell/GuiWindowRegistry.h"
 
@@ -17,6 +19,8 @@ template <typename Window> void OpenModally(QWidget* parent) {
 void RegisterDownloadWindows() {
     RegisterWindow(QStringLiteral("TfrmDLFile"), OpenModally<TfrmDLFile>);
     RegisterWindow(QStringLiteral("TfrmGDL"), OpenModally<TfrmGDL>);
+    RegisterWindow(QStringLiteral("TfrmDLF"), OpenModally<TfrmDLF>);
+    RegisterWindow(QStringLiteral("TfrmDLUF"), OpenModally<TfrmDLUF>);
 }
 
 } // namespace pellum

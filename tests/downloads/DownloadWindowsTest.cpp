@@ -1,11 +1,14 @@
 // The download windows under offscreen Qt against a scripted printer
 // library: what each window sends, what it shows, and how it fails.
+#include "downloads/FormDLF.h"
 #include "downloads/FormDLFile.h"
+#include "downloads/FormDLUF.h"
 #include "downloads/FormGDL.h"
 #include "downloads/PacketDownload.h"
 
 #include "connection/mdlPrinterLib_TSPL.h"
 #include "platform/Delay.h"
+#include "settings/OptionTables.h"
 #include "settings/PrinterCMD.h"
 #include "shell/GuiWindowRegistry.h"
 #include "shell/Localization.h"
@@ -23,6 +26,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -145,7 +149,7 @@ protected:
 
 TEST_F(DownloadWindows, TheWindowsAreRegisteredUnderTheirNames) {
     pellum::RegisterDownloadWindows();
-    for (const char* name : {"TfrmDLFile", "TfrmGDL"})
+    for (const char* name : {"TfrmDLFile", "TfrmGDL", "TfrmDLF", "TfrmDLUF"})
         EXPECT_TRUE(pellum::IsWindowRegistered(QLatin1String(name))) << name;
 }
 
@@ -463,4 +467,134 @@ TEST_F(DownloadWindows, FirmwareWindowRefusesAPackageCutShortAndStopsOnARefusal)
     download->click(); // closes the connection, back to idle
     EXPECT_EQ(download->text(), Text("FormDownloadFile_TSPL_btnDownload"));
     EXPECT_EQ(fake.ops(), std::vector<std::string>{"close"});
+}
+
+TEST_F(DownloadWindows, FontManagerListsDownloadsDeletesAndTests) {
+    mdlGlobal::CurrentFamily = mdlGlobal::FamilyZPL;
+    fake.replies = {GetValReply("E_ARIAL.TTF,R_SIMSUN.TTF"), GetValReply("100"),
+                    GetValReply("500000")};
+    pellum::TfrmDLF w;
+    w.show();
+    QTreeWidget* list = Find<QTreeWidget>(&w, "lvFonts");
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(Find<QComboBox>(&w, "cmbFontID")->currentIndex(), 1);
+    EXPECT_TRUE(Find<QLabel>(&w, "lblSpace_Font")->isVisible());
+    EXPECT_FALSE(PrinterCMD::PortHeld);
+    EXPECT_TRUE(Find<QPushButton>(&w, "btnTestFont")->isEnabled());
+    EXPECT_FALSE(Find<QLineEdit>(&w, "txtPrintableWidth")->isVisible()); // TSPL only
+
+    // The test text in the stored font, as one ZPL job.
+    fake.clear();
+    list->topLevelItem(0)->setSelected(true);
+    Find<QPlainTextEdit>(&w, "rtTestText")->setPlainText(QStringLiteral("Hi"));
+    w.btnTestFontClick();
+    EXPECT_EQ(fake.writes(),
+              std::vector<QByteArray>{"^XA\r\n^A@N,50,50,E_ARIAL.TTF\r\n^FO100,100\r\n^FDHi^FS"
+                                      "\r\n^XZ\r\n"});
+
+    // A font of 2048 bytes: three file packets, the last with n = 0.
+    const QByteArray font(2048, 'F');
+    dialogs.fileNames = {Write(QStringLiteral("font.ttf"), font)};
+    w.Button2Click();
+    fake.clear();
+    fake.replies = {QByteArray("OK")};
+    for (std::uint32_t i = 0; i < 3; ++i)
+        fake.replies.push_back(AckFor(BuildDownloadPacket(font, i * 1024, i)));
+    fake.replies.push_back(GetValReply("E_ARIAL.TTF,R_SIMSUN.TTF,E_font.ttf"));
+    fake.replies.push_back(GetValReply("2148"));
+    fake.replies.push_back(GetValReply("497952"));
+    Find<QPushButton>(&w, "btnDLFont")->click();
+    FinishDownload();
+    EXPECT_EQ(fake.writes().at(0), KvPrefix() + "do \"download\" \"fonts\" \"E_font.ttf\"\r\n");
+    ASSERT_EQ(Packets().size(), 3u);
+    EXPECT_EQ(Packets()[2], BuildDownloadPacket(font, 2048, 2));
+    EXPECT_EQ(Texts(), QStringList{Msg("_DownloadSuccess")});
+    EXPECT_EQ(list->topLevelItemCount(), 3);
+    EXPECT_EQ(Find<QPushButton>(&w, "btnDLFont")->text(), Text("msgDL"));
+
+    // Deleting the selected font waits 500 ms, then reads the capacity.
+    dialogs.messages.clear();
+    fake.clear();
+    {
+        std::lock_guard<std::mutex> lock(waitsMutex);
+        waits.clear();
+    }
+    list->clearSelection();
+    list->topLevelItem(1)->setSelected(true);
+    fake.replies = {GetValReply("100"), GetValReply("500000")};
+    Find<QPushButton>(&w, "btnDeleteCurFont")->click();
+    EXPECT_EQ(fake.writes().at(0), KvPrefix() + "do \"delete\" \"fonts\" \"R_SIMSUN.TTF\"\r\n");
+    EXPECT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(waits.at(0), 500);
+    EXPECT_TRUE(fake.written().contains("remain_capacity"));
+}
+
+TEST_F(DownloadWindows, FontManagerLabelSizesForTspl) {
+    mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
+    fake.replies = {GetValReply(""), GetValReply("1"), GetValReply("2")};
+    pellum::TfrmDLF w;
+    w.show();
+    QLineEdit* width = Find<QLineEdit>(&w, "txtPrintableWidth");
+    QLineEdit* height = Find<QLineEdit>(&w, "txtPrintableHeigh");
+    EXPECT_TRUE(width->isVisible());
+    EXPECT_EQ(width->text(), QStringLiteral("30"));
+    const QString paper = OptionTables::GetPaperWidth();
+    EXPECT_EQ(Find<QLabel>(&w, "lblMultiple1")->text(),
+              QStringLiteral("(10-") + paper + QStringLiteral(")mm"));
+    width->setText(QStringLiteral("200"));
+    w.CheckValue(width);
+    EXPECT_EQ(width->text(), paper);
+    width->setText(QStringLiteral("5"));
+    w.CheckValue(width);
+    EXPECT_EQ(width->text(), QStringLiteral("10"));
+    height->setText(QStringLiteral("300"));
+    w.CheckValue(height);
+    EXPECT_EQ(height->text(), QStringLiteral("210"));
+    // Letters never enter a size box.
+    EXPECT_NE(width->validator(), nullptr);
+    int pos = 0;
+    QString typed = QStringLiteral("1a");
+    EXPECT_EQ(width->validator()->validate(typed, pos), QValidator::Invalid);
+}
+
+TEST_F(DownloadWindows, UserFontWindowRefusesLargeFilesAndSendsOnePacketPerTick) {
+    pellum::TfrmDLUF w;
+    w.show();
+    QLineEdit* file = Find<QLineEdit>(&w, "txtFileName");
+    dialogs.fileNames = {Write(QStringLiteral("big.bin"), QByteArray(3133441, 'x'))};
+    w.Button2Click();
+    EXPECT_EQ(Texts(), QStringList{Msg("_Err_FileToBig")});
+    EXPECT_TRUE(file->text().isEmpty());
+    dialogs.messages.clear();
+    dialogs.fileNames = {Write(QStringLiteral("edge.bin"), QByteArray(3133440, 'x'))};
+    w.Button2Click();
+    EXPECT_FALSE(file->text().isEmpty());
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    const QByteArray font(1500, 'u');
+    dialogs.fileNames = {Write(QStringLiteral("user.fnt"), font)};
+    w.Button2Click();
+    Find<QComboBox>(&w, "cmbFontID")->setCurrentIndex(1); // BIG5
+    fake.clear();
+    fake.replies = {QByteArray("OK")};
+    for (std::uint32_t i = 0; i < 2; ++i)
+        fake.replies.push_back(
+            AckFor(BuildDownloadPacket(font, i * 1024, i, PacketFill::UserFont)));
+    QPushButton* download = Find<QPushButton>(&w, "btnDownload");
+    download->click();
+    EXPECT_EQ(download->text(), Text("FormDownloadFont_btnDownload1"));
+    QElapsedTimer t;
+    t.start();
+    while (w.timSend()->isActive() && t.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_EQ(fake.ops().front(), "create"); // the printer object is made anew
+    EXPECT_EQ(fake.writes().at(0), KvPrefix() + "do \"userfont_download\" \"big5\"\r\n");
+    ASSERT_EQ(Packets().size(), 2u);
+    EXPECT_EQ(Packets()[1], BuildDownloadPacket(font, 1024, 1, PacketFill::UserFont));
+    EXPECT_EQ(Texts(), QStringList{Msg("_DownloadSuccess")});
+    EXPECT_EQ(download->text(), Text("FormDownloadFont_btnDownload"));
+    EXPECT_EQ(Find<QLabel>(&w, "lblProgressInfo")->text(),
+              Text("FormDownloadFont_lblProgressInfo")
+                  .replace(QLatin1String("{1}"), QLatin1String("2"))
+                  .replace(QLatin1String("{2}"), QLatin1String("2")));
 }

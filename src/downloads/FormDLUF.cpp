@@ -1,0 +1,202 @@
+#include "downloads/FormDLUF.h"
+
+#include "connection/mdlPrinterLib_TSPL.h"
+#include "platform/UserDialogs.h"
+#include "shell/GuiLanguage.h"
+#include "shell/Localization.h"
+#include "shell/mdlGlobal.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace pellum {
+
+namespace {
+
+QString Msg(const char* key) {
+    return Localization::Msg(QLatin1String(key));
+}
+QString Text(const char* key) {
+    return Localization::LangText(QLatin1String(key));
+}
+
+template <typename T> T* Named(T* widget, const char* name) {
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+} // namespace
+
+TfrmDLUF::TfrmDLUF(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("TfrmDLUF"));
+    lblSelectFile = Named(new QLabel(this), "lblSelectFile");
+    txtFileName = Named(new QLineEdit(this), "txtFileName");
+    txtFileName->setReadOnly(true);
+    txtFileName->setMinimumWidth(300);
+    Button2 = Named(new QPushButton(QStringLiteral("..."), this), "Button2");
+    lblLanguage = Named(new QLabel(this), "lblLanguage");
+    cmbFontID = Named(new QComboBox(this), "cmbFontID");
+    cmbFontID->addItems(FontDownload::UserFontEncodings());
+    btnDownload = Named(new QPushButton(this), "btnDownload");
+    proDLFont = Named(new QProgressBar(this), "proDLFont");
+    lblProgressInfo = Named(new QLabel(this), "lblProgressInfo");
+    for (QWidget* w : {static_cast<QWidget*>(proDLFont), static_cast<QWidget*>(lblProgressInfo)}) {
+        QSizePolicy p = w->sizePolicy();
+        p.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(p);
+        w->hide();
+    }
+    btnClose = Named(new QPushButton(this), "btnClose");
+    auto* grid = new QGridLayout;
+    grid->addWidget(lblSelectFile, 0, 0);
+    grid->addWidget(txtFileName, 0, 1);
+    grid->addWidget(Button2, 0, 2);
+    grid->addWidget(lblLanguage, 1, 0);
+    grid->addWidget(cmbFontID, 1, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(lblProgressInfo);
+    buttons->addStretch(1);
+    buttons->addWidget(btnDownload);
+    buttons->addWidget(btnClose);
+    auto* main = new QVBoxLayout(this);
+    main->addLayout(grid);
+    main->addWidget(proDLFont);
+    main->addLayout(buttons);
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("timSend"));
+    m_timer->setInterval(10);
+    connect(m_timer, &QTimer::timeout, this, [this] { timSendTimer(); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(btnDownload, &QPushButton::clicked, this, [this] { btnDownloadClick(); });
+    connect(btnClose, &QPushButton::clicked, this, [this] { btnCloseClick(); });
+}
+
+TfrmDLUF::~TfrmDLUF() {
+    m_timer->stop();
+}
+
+void TfrmDLUF::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void TfrmDLUF::closeEvent(QCloseEvent* event) {
+    m_timer->stop();
+    TsplClosePort();
+    QDialog::closeEvent(event);
+}
+
+void TfrmDLUF::FormShow() {
+    setWindowIcon(QIcon(mdlGlobal::IconPath()));
+    InitLanguage();
+    Localization::ApplyLanguageFont(this);
+    setFixedSize(sizeHint());
+    cmbFontID->setCurrentIndex(0);
+}
+
+void TfrmDLUF::InitLanguage() {
+    setWindowTitle(Text("FormDownloadFont_Caption"));
+    lblSelectFile->setText(Text("FormDownloadFont_lblSelectFile"));
+    lblLanguage->setText(Text("FormParaSet_Maple_lblLanguage"));
+    btnDownload->setText(Text("FormDownloadFont_btnDownload"));
+    btnClose->setText(Msg("_Close"));
+}
+
+void TfrmDLUF::SetIdle() {
+    m_running = false;
+    btnDownload->setText(Text("FormDownloadFont_btnDownload"));
+}
+
+void TfrmDLUF::Button2Click() {
+    const QString path = Dialogs().OpenFileName(QString(), QString());
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).size() <= FontDownload::kMaxUserFontBytes)
+        txtFileName->setText(path);
+    else
+        Localization::ErrorBox(Msg("_Err_FileToBig"));
+}
+
+void TfrmDLUF::btnDownloadClick() {
+    if (m_running) {
+        m_timer->stop();
+        SetIdle();
+        TsplClosePort();
+        return;
+    }
+    const QString path = txtFileName->text();
+    if (!QFileInfo(path).isFile()) {
+        Localization::ErrorBox(Msg("_Err_FileNotExist"));
+        return;
+    }
+    const std::int32_t created = TsplCreatePrinter(mdlGlobal::SdkModel);
+    mdlGlobal::LastResultCode = created;
+    if (created != 0)
+        Localization::ErrorBox(Localization::WithCode(Msg("_Err_CreatePrinter"), created));
+    const std::int32_t opened = TsplOpenPort(mdlGlobal::CurrentPort);
+    mdlGlobal::LastResultCode = opened;
+    if (opened != 0 && opened != 5) {
+        Localization::ErrorBox(Msg("_Err_OpenPort"));
+        return;
+    }
+    QFile f(path);
+    const QByteArray data = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    // The file may have changed since it was chosen.
+    if (f.error() != QFileDevice::NoError || data.size() > FontDownload::kMaxUserFontBytes) {
+        TsplClosePort();
+        Localization::ErrorBox(data.size() > FontDownload::kMaxUserFontBytes
+                                   ? Msg("_Err_FileToBig")
+                                   : Msg("_Err_FileNotExist"));
+        return;
+    }
+    if (!FontDownload::AnnounceUserFont(cmbFontID->currentText())) {
+        Localization::ErrorBox(Text("FormDownloadFont_ErrIO"));
+        return;
+    }
+    m_sender = std::make_unique<FontDownload::UserFontSender>(data);
+    const QString total = QString::number(m_sender->totalKilobytes());
+    m_sender->onPacket = [this, total](std::int32_t sent) {
+        proDLFont->setValue(sent);
+        lblProgressInfo->setText(Text("FormDownloadFont_lblProgressInfo")
+                                     .replace(QLatin1String("{1}"), total)
+                                     .replace(QLatin1String("{2}"), QString::number(sent)));
+    };
+    m_sender->onComplete = [this] { SetIdle(); };
+    m_running = true;
+    btnDownload->setText(Text("FormDownloadFont_btnDownload1"));
+    proDLFont->setMaximum(m_sender->packetCount());
+    proDLFont->setValue(0);
+    proDLFont->show();
+    lblProgressInfo->show();
+    m_timer->start();
+}
+
+void TfrmDLUF::timSendTimer() {
+    m_timer->stop();
+    if (!m_sender)
+        return;
+    if (m_sender->Step() == FontDownload::UserFontSender::Result::Continue)
+        m_timer->start();
+}
+
+void TfrmDLUF::btnCloseClick() {
+    m_timer->stop();
+    TsplClosePort();
+    reject();
+}
+
+} // namespace pellum

@@ -1,0 +1,58 @@
+// The user-font window: downloads a font file announced with its character
+// encoding, one packet per timer tick on the window's own thread.
+#pragma once
+
+#include "downloads/FontDownload.h"
+
+#include <QDialog>
+
+#include <memory>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+namespace pellum {
+
+class TfrmDLUF : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfrmDLUF(QWidget* parent = nullptr);
+    ~TfrmDLUF() override;
+
+    void FormShow();
+    void InitLanguage();
+    void Button2Click();
+    void btnDownloadClick();
+    void timSendTimer();
+    void btnCloseClick();
+
+    QTimer* timSend() const { return m_timer; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void SetIdle();
+
+    QLabel* lblSelectFile = nullptr;
+    QLineEdit* txtFileName = nullptr;
+    QPushButton* Button2 = nullptr;
+    QLabel* lblLanguage = nullptr;
+    QComboBox* cmbFontID = nullptr;
+    QPushButton* btnDownload = nullptr;
+    QProgressBar* proDLFont = nullptr;
+    QLabel* lblProgressInfo = nullptr;
+    QPushButton* btnClose = nullptr;
+    QTimer* m_timer = nullptr;
+
+    bool m_shown = false;
+    bool m_running = false;
+    std::unique_ptr<FontDownload::UserFontSender> m_sender;
+};
+
+} // namespace pellum
