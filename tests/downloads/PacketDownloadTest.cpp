@@ -2,6 +2,8 @@
 // against a scripted printer library.
 #include "downloads/PacketDownload.h"
 
+#include "downloads/FirmwarePackage.h"
+
 #include "connection/mdlPrinterLib_TSPL.h"
 #include "platform/Delay.h"
 #include "settings/PrinterCMD.h"
@@ -358,4 +360,32 @@ TEST_F(PacketFixture, ProgressEndsOnTheLastPacket) {
     EXPECT_EQ(shown.back(), 5);
     EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()));
     EXPECT_EQ(PacketsWritten().size(), 5u);
+}
+
+// Texts whose keys the language-file test cannot see in the sources: the
+// short window keys and the firmware status keys the code composes.
+TEST_F(PacketFixture, EveryTextTheDownloadsLookUpExistsInEveryLanguage) {
+    QStringList keys = {QStringLiteral("msgDL"),
+                        QStringLiteral("msgCC"),
+                        QStringLiteral("mNoSP"),
+                        QStringLiteral("msgsi"),
+                        QStringLiteral("msgASCIIFileName"),
+                        QStringLiteral("_Err_FileNameLength")};
+    for (int status = 1; status <= 7; ++status)
+        keys << FirmwarePackage::StatusMessageKey(status);
+    for (const char* id : {"1033", "2052", "1028"}) {
+        mdlGlobal::LanguageId = QLatin1String(id);
+        for (const QString& key : keys)
+            EXPECT_FALSE(Localization::LangText(key).isEmpty()) << id << " " << key.toStdString();
+        EXPECT_TRUE(Localization::LangText(QStringLiteral("_Err_FileNameLength"))
+                        .contains(QLatin1String("%1")))
+            << id;
+        EXPECT_NE(Localization::LangText(QStringLiteral("msgDL")),
+                  Localization::LangText(QStringLiteral("msgCC")))
+            << id;
+        EXPECT_NE(Localization::LangText(QStringLiteral("FormDLFile_SwitchOn")),
+                  Localization::LangText(QStringLiteral("FormDLFile_SwitchOff")))
+            << id;
+    }
+    mdlGlobal::LanguageId = QStringLiteral("1033");
 }
