@@ -509,13 +509,13 @@ TEST_F(KvWindows, RegisteredUnderTheirNamesAndEveryTextExists) {
 
     // Every caption and item key of both windows, in every language.
     QStringList keys;
-    for (const KvSettings::WindowSpec* spec :
-         {&KvSettings::KapokSpec(), &KvSettings::LarchSpec()}) {
-        for (const KvSettings::Field& f : spec->fields)
+    for (const KvSettings::WindowTable* table :
+         {&KvSettings::KapokTable(), &KvSettings::LarchTable()}) {
+        for (const KvSettings::Field& f : table->fields)
             keys << f.captionKey << f.itemKeys;
-        for (const KvSettings::GroupSpec& g : spec->groups)
+        for (const KvSettings::GroupCaption& g : table->groups)
             keys << g.captionKey;
-        for (const KvSettings::TextSpec& t : spec->texts)
+        for (const KvSettings::LabelText& t : table->texts)
             keys << t.key;
     }
     keys.removeAll(QString());

@@ -119,7 +119,7 @@ T_frmParaSet_Kapok::T_frmParaSet_Kapok(QWidget* parent)
 T_frmParaSet_Kapok::T_frmParaSet_Kapok(Variant variant, QWidget* parent)
     : QDialog(parent), m_model(std::make_unique<KvSettingsModel>(variant, mdlGlobal::CurrentModel)),
       m_variant(variant) {
-    setObjectName(m_model->spec().className);
+    setObjectName(m_model->table().className);
     Build();
     LayOut();
     Push();
@@ -128,21 +128,21 @@ T_frmParaSet_Kapok::T_frmParaSet_Kapok(Variant variant, QWidget* parent)
 T_frmParaSet_Kapok::~T_frmParaSet_Kapok() = default;
 
 void T_frmParaSet_Kapok::Build() {
-    const WindowSpec& spec = m_model->spec();
+    const WindowTable& table = m_model->table();
     QHash<QString, QGroupBox*> groups;
-    for (const GroupSpec& g : spec.groups) {
+    for (const GroupCaption& g : table.groups) {
         auto* box = new QGroupBox(this);
         box->setObjectName(g.name);
         groups.insert(g.name, box);
         m_groups.push_back(box);
     }
-    for (const TextSpec& t : spec.texts) {
+    for (const LabelText& t : table.texts) {
         auto* label = new QLabel(groups.value(QStringLiteral("gpbBT"), nullptr));
         label->setObjectName(t.control);
     }
-    m_controls.resize(spec.fields.size());
-    for (int i = 0; i < int(spec.fields.size()); ++i) {
-        const Field& f = spec.fields[std::size_t(i)];
+    m_controls.resize(table.fields.size());
+    for (int i = 0; i < int(table.fields.size()); ++i) {
+        const Field& f = table.fields[std::size_t(i)];
         Control& c = m_controls[std::size_t(i)];
         c.field = i;
         QWidget* parent =
@@ -242,12 +242,12 @@ void T_frmParaSet_Kapok::showEvent(QShowEvent* event) {
 }
 
 void T_frmParaSet_Kapok::InitLanguage() {
-    const WindowSpec& spec = m_model->spec();
+    const WindowTable& table = m_model->table();
     setWindowTitle(Localization::Msg(QStringLiteral("_ParaSet")));
-    for (const GroupSpec& g : spec.groups)
+    for (const GroupCaption& g : table.groups)
         if (auto* box = findChild<QGroupBox*>(g.name))
             box->setTitle(Text(g.captionKey));
-    for (const TextSpec& t : spec.texts)
+    for (const LabelText& t : table.texts)
         if (auto* label = findChild<QLabel*>(t.control))
             label->setText(Text(t.key));
     for (Control& c : m_controls) {

@@ -185,7 +185,7 @@ std::vector<Field> CommonFields(Variant variant) {
     };
 }
 
-std::vector<GroupSpec> CommonGroups() {
+std::vector<GroupCaption> CommonGroups() {
     return {{kGroupBt, QStringLiteral("_BTSet")},
             {kGroupEthernet, QStringLiteral("FormParaSet_Nutmeg_gpbEthernetSetting")},
             {kGroupCom, QStringLiteral("FormParaSet_Nutmeg_gpbCOMPortSet")},
@@ -193,7 +193,7 @@ std::vector<GroupSpec> CommonGroups() {
             {kGroupLanguage, QStringLiteral("FormParaSet_Nutmeg_gpbLanguage")}};
 }
 
-std::vector<TextSpec> CommonTexts() {
+std::vector<LabelText> CommonTexts() {
     return {{QStringLiteral("lblBTNameLen"), QStringLiteral("FormParaSet_Larch_lblBTNameLen")},
             {QStringLiteral("lblBTPWDLen"), QStringLiteral("FormParaSet_Nutmeg_lblBTPWDLen")}};
 }
@@ -226,25 +226,25 @@ const QStringList kKapokWrite = {
     QStringLiteral("RadioGroup1"),     kPlatenControl,
     QStringLiteral("cmbPrintMode"),    QStringLiteral("txtTearOff")};
 
-WindowSpec MakeKapok() {
-    WindowSpec s{Variant::Kapok,
-                 QStringLiteral("T_frmParaSet_Kapok"),
-                 CommonFields(Variant::Kapok),
-                 CommonGroups(),
-                 CommonTexts(),
-                 kKapokRead,
-                 kKapokWrite};
+WindowTable MakeKapok() {
+    WindowTable s{Variant::Kapok,
+                  QStringLiteral("T_frmParaSet_Kapok"),
+                  CommonFields(Variant::Kapok),
+                  CommonGroups(),
+                  CommonTexts(),
+                  kKapokRead,
+                  kKapokWrite};
     return s;
 }
 
-WindowSpec MakeLarch() {
-    WindowSpec s{Variant::Larch,
-                 QStringLiteral("T_frmParaSet_Larch"),
-                 CommonFields(Variant::Larch),
-                 CommonGroups(),
-                 CommonTexts(),
-                 kKapokRead,
-                 kKapokWrite};
+WindowTable MakeLarch() {
+    WindowTable s{Variant::Larch,
+                  QStringLiteral("T_frmParaSet_Larch"),
+                  CommonFields(Variant::Larch),
+                  CommonGroups(),
+                  CommonTexts(),
+                  kKapokRead,
+                  kKapokWrite};
     // The print method (ribbon switch), read and written right after the
     // power-up positioning.
     s.fields.push_back(Choice(QStringLiteral("gpbPrintType"), QStringLiteral("sw_ribbon"),
@@ -262,18 +262,18 @@ WindowSpec MakeLarch() {
 
 } // namespace
 
-const WindowSpec& KapokSpec() {
-    static const WindowSpec spec = MakeKapok();
-    return spec;
+const WindowTable& KapokTable() {
+    static const WindowTable table = MakeKapok();
+    return table;
 }
 
-const WindowSpec& LarchSpec() {
-    static const WindowSpec spec = MakeLarch();
-    return spec;
+const WindowTable& LarchTable() {
+    static const WindowTable table = MakeLarch();
+    return table;
 }
 
-const WindowSpec& Spec(Variant variant) {
-    return variant == Variant::Larch ? LarchSpec() : KapokSpec();
+const WindowTable& Table(Variant variant) {
+    return variant == Variant::Larch ? LarchTable() : KapokTable();
 }
 
 bool KeyAccepted(KeyFilter filter, char16_t c) {
@@ -329,9 +329,9 @@ bool WholeNumber(const QString& text, int* value) {
 }
 
 KvSettingsModel::KvSettingsModel(Variant variant, const QString& model)
-    : m_spec(Spec(variant)), m_model(model), m_values(m_spec.fields.size()) {
-    for (std::size_t i = 0; i < m_spec.fields.size(); ++i) {
-        const Field& f = m_spec.fields[i];
+    : m_table(Table(variant)), m_model(model), m_values(m_table.fields.size()) {
+    for (std::size_t i = 0; i < m_table.fields.size(); ++i) {
+        const Field& f = m_table.fields[i];
         m_values[i].list.items = f.items;
         m_values[i].list.selected = -1;
     }
@@ -374,7 +374,7 @@ QString KvSettingsModel::tearOffRange() const {
 }
 
 bool KvSettingsModel::protocolEnabled() const {
-    return m_spec.variant == Variant::Kapok || !InList(QStringLiteral("ProtocolDisable"), m_model);
+    return m_table.variant == Variant::Kapok || !InList(QStringLiteral("ProtocolDisable"), m_model);
 }
 
 void KvSettingsModel::SetDensityList(int highest, const QString& select) {
@@ -390,14 +390,14 @@ void KvSettingsModel::ReadAll(const GetVal& getval) {
                                                            : QStringLiteral("platenin_enter_pause");
     const QString ppl = getval(QStringLiteral("ppl"));
     const bool wide = ppl == QLatin1String("zpl") ||
-                      (m_spec.variant == Variant::Larch && ppl == QLatin1String("epl"));
+                      (m_table.variant == Variant::Larch && ppl == QLatin1String("epl"));
     SetDensityList(wide ? 30 : 15, QString());
     ParaReadGDS(getval);
 }
 
 void KvSettingsModel::ParaReadGDS(const GetVal& getval) {
     const bool haveBt = !getval(QStringLiteral("bt_mac")).isEmpty();
-    for (const QString& control : m_spec.readOrder) {
+    for (const QString& control : m_table.readOrder) {
         const int i = indexOf(control);
         const Field& f = field(i);
         if (f.group == QLatin1String("gpbBT") && !haveBt)
@@ -464,7 +464,7 @@ bool KvSettingsModel::PinLengthOk() const {
 std::vector<Write> KvSettingsModel::Writes() const {
     std::vector<Write> out;
     const bool staticAddress = value(QStringLiteral("cmbDHCP")).list.selected == 1;
-    for (const QString& control : m_spec.writeOrder) {
+    for (const QString& control : m_table.writeOrder) {
         const int i = indexOf(control);
         const Field& f = field(i);
         const Value& v = value(i);
@@ -527,7 +527,7 @@ void KvSettingsModel::ReplacePrintSetting(const SetVal& setval) const {
 void KvSettingsModel::cmbProtocolChange() {
     const int position = value(QStringLiteral("cmbProtocol")).list.selected;
     OptionList& codepage = value(QStringLiteral("cmbCodepage")).list;
-    const bool larch = m_spec.variant == Variant::Larch;
+    const bool larch = m_table.variant == Variant::Larch;
     QString own;
     if (position == 0) {
         SetDensityList(15, QStringLiteral("7"));

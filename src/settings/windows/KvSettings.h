@@ -86,30 +86,30 @@ struct Field {
 };
 
 // The group boxes that hold rows of controls, with their caption keys.
-struct GroupSpec {
+struct GroupCaption {
     QString name;
     QString captionKey;
 };
 
 // Further window texts: the label name and its key.
-struct TextSpec {
+struct LabelText {
     QString control;
     QString key;
 };
 
-struct WindowSpec {
+struct WindowTable {
     Variant variant;
     QString className;
     std::vector<Field> fields;
-    std::vector<GroupSpec> groups;
-    std::vector<TextSpec> texts; // labels that belong to no single field
-    QStringList readOrder;       // control names, in the order of the getval lines
-    QStringList writeOrder;      // control names, in the order of the setval lines
+    std::vector<GroupCaption> groups;
+    std::vector<LabelText> texts; // labels that belong to no single field
+    QStringList readOrder;        // control names, in the order of the getval lines
+    QStringList writeOrder;       // control names, in the order of the setval lines
 };
 
-const WindowSpec& KapokSpec();
-const WindowSpec& LarchSpec();
-const WindowSpec& Spec(Variant variant);
+const WindowTable& KapokTable();
+const WindowTable& LarchTable();
+const WindowTable& Table(Variant variant);
 
 // The control names whose key depends on the firmware: the close-and-position
 // setting.
@@ -155,9 +155,9 @@ public:
     // list, the tear-off limit and the speed list).
     KvSettingsModel(Variant variant, const QString& model);
 
-    const WindowSpec& spec() const { return m_spec; }
-    int fieldCount() const { return int(m_spec.fields.size()); }
-    const Field& field(int i) const { return m_spec.fields[std::size_t(i)]; }
+    const WindowTable& table() const { return m_table; }
+    int fieldCount() const { return int(m_table.fields.size()); }
+    const Field& field(int i) const { return m_table.fields[std::size_t(i)]; }
     int indexOf(const QString& control) const;
     Value& value(int i) { return m_values[std::size_t(i)]; }
     const Value& value(int i) const { return m_values[std::size_t(i)]; }
@@ -200,7 +200,7 @@ private:
     void RefillCodepages();
     void SetDensityList(int highest, const QString& select);
 
-    const WindowSpec& m_spec;
+    const WindowTable& m_table;
     QString m_model;
     std::vector<Value> m_values;
     QString m_tearOffLimit = QStringLiteral("120");
