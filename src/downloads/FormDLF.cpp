@@ -228,6 +228,12 @@ QString TfrmDLF::RamCaption() const {
     return cmbFontID->itemText(0);
 }
 
+void TfrmDLF::SetActionsEnabled(bool enabled) {
+    for (QPushButton* b : {Button2, btnDeleteCurFont, btnDeleteAllFont})
+        b->setEnabled(enabled);
+    btnTestFont->setEnabled(enabled && TestFamily());
+}
+
 void TfrmDLF::SetIdle() {
     btnDLFont->setText(Text("msgDL"));
 }
@@ -349,6 +355,11 @@ bool TfrmDLF::PrepareAndStart() {
         OnWindowThread(this, [this, info] { ShowCapacity(CapacityText(info)); });
     };
     events.idle = [this] { OnWindowThread(this, [this] { SetIdle(); }); };
+    // While the threads use the connection, no list action may use it too.
+    SetActionsEnabled(false);
+    events.finished = [this](SendOutcome) {
+        OnWindowThread(this, [this] { SetActionsEnabled(true); });
+    };
     TDLThread::Options options;
     options.listClass = kClassFonts;
     options.ram = RamSelected();

@@ -40,6 +40,7 @@ private:
     bool RamSelected() const;
     QString RamCaption() const;
     void SetIdle();
+    void SetActionsEnabled(bool enabled);
     void ShowCapacity(const QString& text);
     bool PrepareAndStart();
 

@@ -282,6 +282,11 @@ QString TfrmDLFile::ClassOfType(int type) const {
     }
 }
 
+void TfrmDLFile::SetActionsEnabled(bool enabled) {
+    for (QPushButton* b : {Button7, btnGetAllImage, btnPrintImage, btnDelCurImage, btnDelAllImage})
+        b->setEnabled(enabled);
+}
+
 void TfrmDLFile::SetIdle() {
     btnDLFile->setText(Text("msgDL"));
 }
@@ -435,6 +440,11 @@ bool TfrmDLFile::PrepareAndStart() {
         OnWindowThread(this, [this, info] { ShowCapacity(CapacityText(info)); });
     };
     events.idle = [this] { OnWindowThread(this, [this] { SetIdle(); }); };
+    // While the threads use the connection, no list action may use it too.
+    SetActionsEnabled(false);
+    events.finished = [this](SendOutcome) {
+        OnWindowThread(this, [this] { SetActionsEnabled(true); });
+    };
     TDLThread::Options options;
     options.listClass = kClassBitmaps;
     options.ram = RamSelected();

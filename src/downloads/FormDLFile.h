@@ -53,6 +53,7 @@ private:
     QString StorageCaption() const;
     QString ClassOfType(int type) const;
     void SetIdle();
+    void SetActionsEnabled(bool enabled);
     void ShowCapacity(const QString& text);
     // The list actions of the picture and template columns.
     void DoActiveList(QPushButton* sender, const QString& storageClass, QTreeWidget* list,

@@ -183,6 +183,13 @@ bool TDLThread::Fail(const QString& message) {
 }
 
 SendOutcome TDLThread::Execute() {
+    const SendOutcome outcome = Run();
+    if (m_events.finished)
+        m_events.finished(outcome);
+    return outcome;
+}
+
+SendOutcome TDLThread::Run() {
     using namespace DownloadState;
     const QByteArray data = DownloadData;
     const std::int32_t packetSize = PacketSize;

@@ -147,12 +147,15 @@ public:
         std::function<void(const QString& storedList)> storedList;
         std::function<void(const CapacityInfo&)> capacity;
         std::function<void()> idle; // the download button back to idle
+        // Last of all, however the download ended.
+        std::function<void(SendOutcome)> finished;
     };
     TDLThread(Options options, Events events);
     // Runs the download on the calling thread.
     SendOutcome Execute();
 
 private:
+    SendOutcome Run();
     bool Fail(const QString& message);
     Options m_options;
     Events m_events;

@@ -198,6 +198,9 @@ TEST_F(DownloadWindows, FileWindowShowsCapacityAndDownloadsAPicture) {
                     GetValReply("1047292")};
     download->click();
     EXPECT_EQ(download->text(), Text("msgCC"));
+    // The list actions wait while the threads use the connection.
+    EXPECT_FALSE(Find<QPushButton>(w.get(), "btnGetAllImage")->isEnabled());
+    EXPECT_FALSE(Find<QPushButton>(w.get(), "Button7")->isEnabled());
     EXPECT_TRUE(Find<QProgressBar>(w.get(), "ProgressBar2")->isVisible());
     EXPECT_EQ(Find<QLabel>(w.get(), "Label2")->text(),
               Text("FormDLF_DLI2").replace(QLatin1String("{1}"), QLatin1String("2")));
@@ -222,6 +225,7 @@ TEST_F(DownloadWindows, FileWindowShowsCapacityAndDownloadsAPicture) {
     EXPECT_EQ(Find<QLabel>(w.get(), "Label1")->text(), QStringLiteral("2"));
     EXPECT_EQ(DownloadState::FreeCapacity, 1047292);
     EXPECT_FALSE(PrinterCMD::PortHeld);
+    EXPECT_TRUE(Find<QPushButton>(w.get(), "btnGetAllImage")->isEnabled());
 }
 
 TEST_F(DownloadWindows, FileWindowStopsBeforeSendingWhenAStepFails) {

@@ -248,7 +248,8 @@ TEST_F(PacketFixture, SenderStreamsEveryPacketThenRefreshesListAndCapacity) {
     TDLThread sender(
         {kClassBitmaps, false, false},
         {[&](const QString& l) { list = l; }, [&](const CapacityInfo& c) { capacity = c; },
-         [&] { order.push_back("idle with " + std::to_string(dialogs.messages.size())); }});
+         [&] { order.push_back("idle with " + std::to_string(dialogs.messages.size())); },
+         [&](SendOutcome o) { order.push_back(o == SendOutcome::Completed ? "completed" : "?"); }});
     EXPECT_EQ(sender.Execute(), SendOutcome::Completed);
     const auto packets = PacketsWritten();
     ASSERT_EQ(packets.size(), 3u);
@@ -259,7 +260,8 @@ TEST_F(PacketFixture, SenderStreamsEveryPacketThenRefreshesListAndCapacity) {
     EXPECT_EQ(capacity.remaining, QStringLiteral("900000"));
     EXPECT_EQ(DownloadState::FreeCapacity, 900000);
     EXPECT_EQ(Texts(), QStringList{Msg("_DownloadSuccess")});
-    EXPECT_EQ(order, std::vector<std::string>{"idle with 1"}); // after the message
+    // Idle after the message, and the end last of all.
+    EXPECT_EQ(order, (std::vector<std::string>{"idle with 1", "completed"}));
     EXPECT_FALSE(PrinterCMD::PortHeld);
     // 20 ms after each packet, then the pause before the list (getval waits
     // are the key-value protocol's own).
@@ -301,8 +303,11 @@ TEST_F(PacketFixture, BadAcknowledgementsStopTheStream) {
             fake.writeResults = {0, c.writeResult};
         DelayRecorder delays;
         bool idle = false;
-        TDLThread sender({}, {nullptr, nullptr, [&] { idle = true; }});
+        SendOutcome finished = SendOutcome::Completed;
+        TDLThread sender(
+            {}, {nullptr, nullptr, [&] { idle = true; }, [&](SendOutcome o) { finished = o; }});
         EXPECT_EQ(sender.Execute(), SendOutcome::Failed);
+        EXPECT_EQ(finished, SendOutcome::Failed);
         EXPECT_EQ(PacketsWritten().size(), 2u); // nothing after the second packet
         EXPECT_EQ(Texts(), QStringList{c.message});
         EXPECT_TRUE(DownloadState::DownloadCancelled);
