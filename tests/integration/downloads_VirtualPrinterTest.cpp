@@ -1,6 +1,7 @@
 // Downloads against the virtual printer on 127.0.0.1, through the real
 // printer libraries: the file window's picture download, pellumctl's files
 // and firmware commands, and the printer's refusals.
+#include "downloads/FontDownload.h"
 #include "downloads/FormDLFile.h"
 #include "downloads/PacketDownload.h"
 
@@ -257,4 +258,47 @@ TEST_F(FileWindowAgainstVirtualPrinter, DownloadsAPictureAndListsIt) {
     EXPECT_TRUE(listed);
     EXPECT_EQ(w->findChild<QPushButton*>(QStringLiteral("btnDLFile"))->text(),
               Localization::LangText(QStringLiteral("msgDL")));
+}
+
+TEST_F(FileWindowAgainstVirtualPrinter, UserFontAndStoredFontReachThePrinterIntact) {
+    StartPrinter("PL-Kapok 420");
+    mdlGlobal::CurrentModel = model;
+    mdlGlobal::CurrentPort = Port();
+    mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
+    ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
+
+    // A user font of exactly two packets' worth: three packets, FF filled.
+    QByteArray font(2048, '\0');
+    for (int i = 0; i < font.size(); ++i)
+        font[i] = char(i * 5);
+    ASSERT_EQ(TsplOpenPort(mdlGlobal::CurrentPort), 0);
+    ASSERT_TRUE(FontDownload::AnnounceUserFont(QStringLiteral("BIG5")));
+    FontDownload::UserFontSender sender(font);
+    FontDownload::UserFontSender::Result r;
+    while ((r = sender.Step()) == FontDownload::UserFontSender::Result::Continue) {
+    }
+    EXPECT_EQ(r, FontDownload::UserFontSender::Result::Done);
+    std::string complete;
+    ASSERT_TRUE(vp->waitForKind("userfont-complete", 3000, &complete));
+    EXPECT_EQ(VirtualPrinterProcess::field(complete, "size"), "2048");
+    EXPECT_EQ(VirtualPrinterProcess::field(complete, "encoding"), "big5") << complete;
+    EXPECT_EQ(Count("userfont-packet"), 3);
+
+    // A stored font through the packet engine of the font manager.
+    using namespace PacketDownload;
+    ASSERT_TRUE(PrinterCMD::CmdHoldOpen());
+    ASSERT_TRUE(QueryCapacity(false, nullptr));
+    ASSERT_TRUE(AnnounceDownload(kClassFonts, QStringLiteral("E_TEST.TTF")));
+    DownloadState::DownloadData = font;
+    DownloadState::PacketSize = kPacketSize;
+    DownloadState::PacketIndex = 0;
+    DownloadState::PacketCount = PacketCountFor(font.size());
+    DownloadState::DownloadCancelled = false;
+    QString list;
+    TDLThread fonts({kClassFonts, false, true}, {[&](const QString& l) { list = l; }, {}, {}, {}});
+    EXPECT_EQ(fonts.Execute(), SendOutcome::Completed);
+    EXPECT_TRUE(list.contains(QStringLiteral("E_TEST.TTF"))) << list.toStdString();
+    ASSERT_TRUE(vp->waitForKind("download-complete", 3000, &complete));
+    EXPECT_EQ(VirtualPrinterProcess::field(complete, "class"), "fonts");
+    EXPECT_EQ(VirtualPrinterProcess::field(complete, "size"), "2048");
 }
