@@ -302,3 +302,41 @@ TEST_F(FileWindowAgainstVirtualPrinter, UserFontAndStoredFontReachThePrinterInta
     EXPECT_EQ(VirtualPrinterProcess::field(complete, "class"), "fonts");
     EXPECT_EQ(VirtualPrinterProcess::field(complete, "size"), "2048");
 }
+
+TEST_F(FileWindowAgainstVirtualPrinter, ACancelledDownloadLeavesTheWindowUsable) {
+    StartPrinter("PL-Kapok 420");
+    mdlGlobal::CurrentModel = model;
+    mdlGlobal::CurrentPort = Port();
+    mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
+    ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
+    auto w = std::make_unique<pellum::TfrmDLFile>();
+    w->show();
+    dialogs.fileNames = {
+        Write(QStringLiteral("big.bmp"), downloads_test::MakeBmp(Frame(800, 400), 1, false))};
+    w->Button7Click();
+    // The user cancels once a few packets are on their way (what the
+    // button does: raise the flag).
+    pellum::SetDelayHook([](int) {
+        if (PacketDownload::DownloadState::PacketIndex >= 5)
+            PacketDownload::DownloadState::DownloadCancelled = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    w->btnDLFileClick();
+    PacketDownload::WaitForDownloadThreads();
+    QApplication::processEvents();
+    pellum::SetDelayHook([](int) { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_FALSE(PrinterCMD::PortHeld);
+    const int packets = Count("download-packet");
+    EXPECT_GE(packets, 5);
+    EXPECT_LT(packets, 40);
+    // The window's next action reaches the printer, which never stored the
+    // cut-short picture.
+    auto* get = w->findChild<QPushButton*>(QStringLiteral("btnGetAllImage"));
+    ASSERT_TRUE(get->isEnabled());
+    get->click();
+    auto* list = w->findChild<QTreeWidget*>(QStringLiteral("lvFonts"));
+    ASSERT_EQ(list->topLevelItemCount(), 1) << dialogs.messages.size();
+    EXPECT_EQ(list->topLevelItem(0)->text(1), QStringLiteral("LOGO.GRF"));
+    EXPECT_TRUE(vp->waitForKind("download-aborted", 3000));
+}
