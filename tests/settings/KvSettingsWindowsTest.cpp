@@ -281,26 +281,21 @@ TEST_F(KvWindows, LarchReadsTheRibbonSwitchAndWritesTheEmulationFirst) {
     EXPECT_TRUE(Find<QLineEdit>(win, "txtBTName")->text().isEmpty());
     EXPECT_EQ(Checked(win, "g5"), 0);
 
-    // Without Bluetooth the PIN box is empty: Set refuses and sends nothing.
+    // Without Bluetooth the PIN box is empty: Set neither asks for a PIN nor
+    // sends the Bluetooth pair.
     fake.clear();
-    Find<QPushButton>(win, "btnSet")->click();
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].kind, pellum::MessageKind::Error);
-    EXPECT_EQ(dialogs.messages[0].text, Localization::Msg(QStringLiteral("_Err_BTPWD_Len")));
-    EXPECT_TRUE(fake.ops().empty());
-    EXPECT_TRUE(w->isVisible());
-
-    Find<QLineEdit>(win, "txtBTPWD")->setText(QStringLiteral("1234"));
     Choose(win, "gpbPrintType", 0);
     Find<QPushButton>(win, "btnSet")->click();
+    EXPECT_TRUE(dialogs.messages.empty());
     const auto writes = fake.writes();
     ASSERT_GE(writes.size(), 6u);
     EXPECT_EQ(writes[0], SetLine("ppl", "epl"));
-    EXPECT_EQ(writes[1], SetLine("bt_name", ""));
-    EXPECT_EQ(writes[2], SetLine("bt_pwd", "1234"));
-    EXPECT_EQ(writes[3], SetLine("media_power_up", "calibation"));
-    EXPECT_EQ(writes[4], SetLine("sw_ribbon", "off"));
-    EXPECT_EQ(writes[6], SetLine("code_page", "a"));
+    EXPECT_EQ(writes[1], SetLine("media_power_up", "calibation"));
+    EXPECT_EQ(writes[2], SetLine("sw_ribbon", "off"));
+    for (const QByteArray& line : writes)
+        EXPECT_FALSE(line.contains("\"bt_name\"") || line.contains("\"bt_pwd\""))
+            << line.constData();
+    EXPECT_EQ(writes[4], SetLine("code_page", "a"));
     int ppl = 0;
     for (const QByteArray& line : writes)
         ppl += line.contains("\"ppl\"") ? 1 : 0;

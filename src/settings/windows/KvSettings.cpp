@@ -396,11 +396,11 @@ void KvSettingsModel::ReadAll(const GetVal& getval) {
 }
 
 void KvSettingsModel::ParaReadGDS(const GetVal& getval) {
-    const bool haveBt = !getval(QStringLiteral("bt_mac")).isEmpty();
+    m_haveBt = !getval(QStringLiteral("bt_mac")).isEmpty();
     for (const QString& control : m_table.readOrder) {
         const int i = indexOf(control);
         const Field& f = field(i);
-        if (f.group == QLatin1String("gpbBT") && !haveBt)
+        if (f.group == QLatin1String("gpbBT") && !m_haveBt)
             continue; // no Bluetooth: both edits stay empty
         ReadField(i, getval(f.key.isEmpty() ? m_platenKey : f.key));
     }
@@ -458,7 +458,9 @@ void KvSettingsModel::ReadField(int i, const QString& reply) {
 }
 
 bool KvSettingsModel::PinLengthOk() const {
-    return value(QStringLiteral("txtBTPWD")).text.trimmed().size() == 4;
+    // A printer without Bluetooth has no PIN to check: demanding one would
+    // make its settings impossible to save.
+    return !m_haveBt || value(QStringLiteral("txtBTPWD")).text.trimmed().size() == 4;
 }
 
 std::vector<Write> KvSettingsModel::Writes() const {
@@ -468,6 +470,10 @@ std::vector<Write> KvSettingsModel::Writes() const {
         const int i = indexOf(control);
         const Field& f = field(i);
         const Value& v = value(i);
+        // Without Bluetooth the name and PIN are not sent: an empty name is
+        // no setting the printer can take.
+        if (f.group == QLatin1String("gpbBT") && !m_haveBt)
+            continue;
         const QString key = f.key.isEmpty() ? m_platenKey : f.key;
         QString text;
         bool send = true;

@@ -179,7 +179,9 @@ public:
     void ParaReadGDS(const GetVal& getval);
     // False when the PIN box does not hold exactly 4 characters after
     // trimming; nothing may be sent then.
+    // True when the PIN has 4 characters, or the printer has no Bluetooth.
     bool PinLengthOk() const;
+    bool haveBt() const { return m_haveBt; }
     // The setval lines of the current values, in the window's order.
     std::vector<Write> Writes() const;
     // Sends Writes() through `setval` (ReplacePrintSetting).
@@ -206,6 +208,10 @@ private:
     QString m_tearOffLimit = QStringLiteral("120");
     QString m_platenKey = QStringLiteral("platenin_enter_pause");
     QString m_emulationRead;
+    // Whether the printer reported Bluetooth ("bt_mac") at the last read; the
+    // name and PIN are checked and sent only then. True until a read says
+    // otherwise.
+    bool m_haveBt = true;
     QString m_codePageRead;
 };
 
