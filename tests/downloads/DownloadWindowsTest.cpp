@@ -602,3 +602,27 @@ TEST_F(DownloadWindows, UserFontWindowRefusesLargeFilesAndSendsOnePacketPerTick)
                   .replace(QLatin1String("{1}"), QLatin1String("2"))
                   .replace(QLatin1String("{2}"), QLatin1String("2")));
 }
+
+TEST_F(DownloadWindows, FileWindowSendsATemplateUnconverted) {
+    auto w = OpenFileWindow("0", "100000");
+    // The type list is disabled in the window as shipped; the template path
+    // is complete nonetheless.
+    QComboBox* type = Find<QComboBox>(w.get(), "cmbFileType");
+    type->setCurrentIndex(1);
+    w->cmbFileTypeChange();
+    EXPECT_TRUE(Find<QComboBox>(w.get(), "cmbPPL")->isVisible());
+    EXPECT_FALSE(Find<QComboBox>(w.get(), "cmbImageTimes")->isVisible());
+    EXPECT_EQ(w->storageClass(), kClassLabels);
+    const QByteArray label("SIZE 40 mm,30 mm\r\nCLS\r\nPRINT 1\r\n");
+    dialogs.fileNames = {Write(QStringLiteral("lbl.prn"), label)};
+    w->Button7Click();
+    fake.clear();
+    fake.replies = {QByteArray("OK"), AckFor(BuildDownloadPacket(label, 0, 0)),
+                    GetValReply("E_LOGO.GRF"), GetValReply("10"), GetValReply("99990")};
+    w->btnDLFileClick();
+    FinishDownload();
+    EXPECT_EQ(fake.writes().at(0), KvPrefix() + "do \"download\" \"labels\" \"E_lbl.prn\"\r\n");
+    ASSERT_EQ(Packets().size(), 1u);
+    EXPECT_EQ(Packets()[0].mid(10, label.size()), label);
+    EXPECT_EQ(Texts(), QStringList{Msg("_DownloadSuccess")});
+}
