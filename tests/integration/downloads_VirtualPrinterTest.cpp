@@ -198,14 +198,7 @@ class FileWindowAgainstVirtualPrinter : public DownloadsAgainstVirtualPrinter {
 protected:
     void SetUp() override {
         DownloadsAgainstVirtualPrinter::SetUp();
-        StartUp::InitialiseFolders(pellum::test::BuildBinFolder());
-        mdlGlobal::LanguageId = QStringLiteral("1033");
-        Localization::LoadMessageTable();
-        QStringList problems;
-        ASSERT_TRUE(
-            pellum::connection::LoadPrinterLibraries(pellum::test::BuildBinFolder(), &problems))
-            << qPrintable(problems.join('\n'));
-        PrinterCMD::PortHeld = false;
+        ASSERT_TRUE(pellum::test::UseBuiltProgram());
         // The program's waits stay in order but last 1 ms.
         pellum::SetDelayHook(
             [](int) { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });

@@ -142,16 +142,7 @@ QStringList Mismatches(QWidget* w, VirtualPrinterProcess& vp, bool larch, bool b
 class KvWindowsOnVirtualPrinter : public ::testing::Test {
 protected:
     void SetUp() override {
-        StartUp::InitialiseFolders(pellum::test::BuildBinFolder());
-        mdlGlobal::LanguageId = QStringLiteral("1033");
-        Localization::LoadMessageTable();
-        mdlFunction::ClearModelListCache();
-        mdlFunction::CacheModelLists();
-        QStringList problems;
-        ASSERT_TRUE(
-            pellum::connection::LoadPrinterLibraries(pellum::test::BuildBinFolder(), &problems))
-            << qPrintable(problems.join('\n'));
-        PrinterCMD::PortHeld = false;
+        ASSERT_TRUE(pellum::test::UseBuiltProgram());
     }
     void TearDown() override { mdlGlobal::CurrentModel.clear(); }
     pellum::test::RecordingDialogs dialogs;

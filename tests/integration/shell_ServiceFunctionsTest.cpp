@@ -46,16 +46,7 @@ QString PortOf(const VirtualPrinterProcess& vp) {
 class ShellAgainstVirtualPrinter : public ::testing::Test {
 protected:
     void SetUp() override {
-        StartUp::InitialiseFolders(pellum::test::BuildBinFolder());
-        mdlGlobal::LanguageId = QStringLiteral("1033");
-        Localization::LoadMessageTable();
-        mdlFunction::ClearModelListCache();
-        mdlFunction::CacheModelLists();
-        QStringList problems;
-        ASSERT_TRUE(
-            pellum::connection::LoadPrinterLibraries(pellum::test::BuildBinFolder(), &problems))
-            << qPrintable(problems.join('\n'));
-        PrinterCMD::PortHeld = false;
+        ASSERT_TRUE(pellum::test::UseBuiltProgram());
     }
     void Select(const QString& model, const VirtualPrinterProcess& vp) {
         mdlGlobal::CurrentModel = model;

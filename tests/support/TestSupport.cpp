@@ -1,6 +1,10 @@
 #include "TestSupport.h"
 
 #include "platform/Delay.h"
+#include "settings/PrinterCMD.h"
+#include "shell/Localization.h"
+#include "shell/StartUp.h"
+#include "shell/mdlFunction.h"
 #include "shell/mdlGlobal.h"
 
 #include <QDir>
@@ -256,6 +260,19 @@ void DelayRecorder::clear() {
 
 QString BuildBinFolder() {
     return QStringLiteral(PELLUM_TEST_BIN_DIR "/");
+}
+
+::testing::AssertionResult UseBuiltProgram() {
+    StartUp::InitialiseFolders(BuildBinFolder());
+    mdlGlobal::LanguageId = QStringLiteral("1033");
+    Localization::LoadMessageTable();
+    mdlFunction::ClearModelListCache();
+    mdlFunction::CacheModelLists();
+    PrinterCMD::PortHeld = false;
+    QStringList problems;
+    if (!connection::LoadPrinterLibraries(BuildBinFolder(), &problems))
+        return ::testing::AssertionFailure() << problems.join(QLatin1Char('\n')).toStdString();
+    return ::testing::AssertionSuccess();
 }
 
 TempProgramFolder::TempProgramFolder(bool withShippedFiles) {

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <deque>
@@ -25,10 +26,10 @@ namespace pellum::test {
 class FakePrinterLibrary {
 public:
     struct Call {
-        std::string op;      // "create", "destroy", "open", "close", "write", "read",
-                             // "readEof", "selfTest", "getSn"
-        QString text;        // model name or port string
-        QByteArray data;     // bytes written
+        std::string op;        // "create", "destroy", "open", "close", "write", "read",
+                               // "readEof", "selfTest", "getSn"
+        QString text;          // model name or port string
+        QByteArray data;       // bytes written
         std::int32_t size = 0; // requested size of a read
         std::int32_t endByte = -1;
     };
@@ -54,9 +55,9 @@ public:
     // What happened.
     std::vector<Call> calls() const;
     std::vector<Call> callsOf(const std::string& op) const;
-    QByteArray written() const;           // all written bytes, in order
+    QByteArray written() const;             // all written bytes, in order
     std::vector<QByteArray> writes() const; // each write separately
-    std::vector<std::string> ops() const;  // the op names, in order
+    std::vector<std::string> ops() const;   // the op names, in order
     void clear();
 
     // Entry points (used by the installed function table).
@@ -89,7 +90,7 @@ public:
         QString title;
         QString text;
     };
-    RecordingDialogs();  // installs itself
+    RecordingDialogs();           // installs itself
     ~RecordingDialogs() override; // restores the console dialogs
     void ShowMessage(MessageKind kind, const QString& title, const QString& text) override;
     bool Confirm(const QString& title, const QString& text) override;
@@ -132,5 +133,11 @@ private:
 
 // The folder where the build put the programs, libraries and shipped files.
 QString BuildBinFolder();
+
+// Sets the program up as it starts from build/bin, for tests against the
+// virtual printer: folders and model list from the shipped files, English
+// messages, the cached model lists, the real printer libraries, no held
+// key-value connection.
+::testing::AssertionResult UseBuiltProgram();
 
 } // namespace pellum::test
