@@ -1,6 +1,7 @@
 // The desktop program: the main window and, through it, every tool window.
 #include "platform/ProgramFolder.h"
 #include "shell/FormMain_Label_Dealer.h"
+#include "shell/GuiDialogPlacement.h"
 #include "shell/GuiDialogs.h"
 #include "shell/GuiWindowRegistry.h"
 
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
     // Qt's image decoders serve the picture conversion; they need no start-up
     // of their own and live as long as the application object.
     QApplication app(argc, argv);
+    pellum::CentreDialogsOnTheirParents(app);
     pellum::GuiDialogs dialogs;
     pellum::SetDialogs(&dialogs);
     pellum::RegisterAllWindows();

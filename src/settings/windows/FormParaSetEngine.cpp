@@ -195,12 +195,6 @@ void FormParaSetEngine::showEvent(QShowEvent* event) {
         return;
     m_shown = true;
     FormShow();
-    // The layout fixes the window's size only now; centre it again on the
-    // window that opened it, with the size it really has.
-    if (QWidget* opener = parentWidget()) {
-        const QRect frame = opener->window()->frameGeometry();
-        move(frame.center() - QPoint(width() / 2, height() / 2));
-    }
 }
 
 bool FormParaSetEngine::ModelInOnlyChinese() const {
