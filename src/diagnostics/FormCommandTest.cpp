@@ -54,7 +54,7 @@ bool HexKeyAllowed(QChar c) {
 
 } // namespace
 
-T_frmCommandTest::T_frmCommandTest(QWidget* parent) : QDialog(parent) {
+T_frmCommandTest::T_frmCommandTest(QWidget* parent) : FormDialog(parent) {
     setObjectName(QStringLiteral("T_frmCommandTest"));
     BuildControls();
 }
@@ -197,14 +197,6 @@ void T_frmCommandTest::BuildControls() {
     m_timHintTip->setObjectName(QStringLiteral("timHintTip"));
     m_timHintTip->setInterval(kHintTipMs);
     connect(m_timHintTip, &QTimer::timeout, this, [this] { timHintTipTimer(); });
-}
-
-void T_frmCommandTest::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
-    }
 }
 
 void T_frmCommandTest::FormShow() {
@@ -496,7 +488,7 @@ void T_frmCommandTest::btnCloseClick() {
 }
 
 void T_frmCommandTest::FormClose() {
-    if (m_closed || !m_shown)
+    if (m_closed || !FormShown())
         return;
     m_closed = true;
     m_timSend->stop();

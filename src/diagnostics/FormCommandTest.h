@@ -4,6 +4,8 @@
 // hexadecimal.
 #pragma once
 
+#include "shell/GuiFormDialog.h"
+
 #include <QByteArray>
 #include <QDialog>
 
@@ -22,13 +24,13 @@ class QTabWidget;
 class QTextEdit;
 class QTimer;
 
-class T_frmCommandTest : public QDialog {
+class T_frmCommandTest : public pellum::FormDialog {
 public:
     explicit T_frmCommandTest(QWidget* parent = nullptr);
     ~T_frmCommandTest() override;
 
     // Events.
-    void FormShow();
+    void FormShow() override;
     void InitLanguage();
     void tabCommandPagesChange();
     void CommandChange();
@@ -61,7 +63,6 @@ public:
     QMenu* PopMenu() const { return m_popMenu; }
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void done(int result) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -106,6 +107,5 @@ private:
     QTimer* m_timSend = nullptr;
     QTimer* m_timHintTip = nullptr;
     QTextEdit* m_menuPage = nullptr; // the page the context menu was opened on
-    bool m_shown = false;
     bool m_closed = false;
 };

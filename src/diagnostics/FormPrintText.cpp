@@ -22,7 +22,7 @@
 using Localization::LangText;
 using Localization::Msg;
 
-T_frmPrintText::T_frmPrintText(QWidget* parent) : QDialog(parent) {
+T_frmPrintText::T_frmPrintText(QWidget* parent) : FormDialog(parent) {
     setObjectName(QStringLiteral("T_frmPrintText"));
     auto* root = new QVBoxLayout(this);
     m_lblContent = new QLabel(this);
@@ -65,14 +65,6 @@ T_frmPrintText::T_frmPrintText(QWidget* parent) : QDialog(parent) {
     connect(m_CheckBox1, &QCheckBox::clicked, this, [this] { CheckBox1Click(); });
     connect(m_btnPrint, &QPushButton::clicked, this, [this] { btnPrintClick(); });
     connect(m_btnClose, &QPushButton::clicked, this, [this] { btnCloseClick(); });
-}
-
-void T_frmPrintText::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
-    }
 }
 
 void T_frmPrintText::FormShow() {

@@ -3,6 +3,8 @@
 // the ANSI code page or in a chosen one.
 #pragma once
 
+#include "shell/GuiFormDialog.h"
+
 #include <QDialog>
 
 class QCheckBox;
@@ -12,19 +14,17 @@ class QLabel;
 class QPushButton;
 class QTextEdit;
 
-class T_frmPrintText : public QDialog {
+class T_frmPrintText : public pellum::FormDialog {
 public:
     explicit T_frmPrintText(QWidget* parent = nullptr);
 
-    void FormShow();
+    void FormShow() override;
     void InitLanguage();
     void CheckBox1Click();
     void btnPrintClick();
     void btnCloseClick();
 
 protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     void PlaceCheckBox();
 
@@ -36,5 +36,4 @@ private:
     QComboBox* m_cmbInternationalCharacter = nullptr;
     QPushButton* m_btnPrint = nullptr;
     QPushButton* m_btnClose = nullptr;
-    bool m_shown = false;
 };

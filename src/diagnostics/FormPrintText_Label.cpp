@@ -30,7 +30,7 @@ bool SizeKeyAllowed(QChar c) {
 } // namespace
 
 T_frmPrintTextLabel::T_frmPrintTextLabel(const QString& paperWidth, QWidget* parent)
-    : QDialog(parent), m_paperWidth(paperWidth) {
+    : FormDialog(parent), m_paperWidth(paperWidth) {
     setObjectName(QStringLiteral("T_frmPrintTextLabel"));
     auto* root = new QVBoxLayout(this);
     m_lblContent = new QLabel(this);
@@ -83,14 +83,6 @@ T_frmPrintTextLabel::T_frmPrintTextLabel(const QString& paperWidth, QWidget* par
     root->addLayout(buttons);
     connect(m_btnPrint, &QPushButton::clicked, this, [this] { btnPrintClick(); });
     connect(m_btnClose, &QPushButton::clicked, this, [this] { btnCloseClick(); });
-}
-
-void T_frmPrintTextLabel::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
-    }
 }
 
 void T_frmPrintTextLabel::FormShow() {

@@ -2,6 +2,8 @@
 // printed as one TEXT command each on a label of the given size.
 #pragma once
 
+#include "shell/GuiFormDialog.h"
+
 #include <QDialog>
 
 class QLabel;
@@ -9,12 +11,12 @@ class QLineEdit;
 class QPushButton;
 class QTextEdit;
 
-class T_frmPrintTextLabel : public QDialog {
+class T_frmPrintTextLabel : public pellum::FormDialog {
 public:
     // `paperWidth`: the model's paper width in millimetres ("56", "80", ...).
     explicit T_frmPrintTextLabel(const QString& paperWidth, QWidget* parent = nullptr);
 
-    void FormShow();
+    void FormShow() override;
     void InitLanguage();
     void btnPrintClick();
     // The leave-box check of a size box; false when its text is no number
@@ -23,7 +25,6 @@ public:
     void btnCloseClick();
 
 protected:
-    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -38,5 +39,4 @@ private:
     QLabel* m_Label2 = nullptr;
     QPushButton* m_btnPrint = nullptr;
     QPushButton* m_btnClose = nullptr;
-    bool m_shown = false;
 };

@@ -14,7 +14,7 @@
 using Localization::LangText;
 using Localization::Msg;
 
-T_frmPrinterInformation::T_frmPrinterInformation(QWidget* parent) : QDialog(parent) {
+T_frmPrinterInformation::T_frmPrinterInformation(QWidget* parent) : FormDialog(parent) {
     setObjectName(QStringLiteral("T_frmPrinterInformation"));
     auto* root = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
@@ -44,14 +44,6 @@ T_frmPrinterInformation::T_frmPrinterInformation(QWidget* parent) : QDialog(pare
     buttons->addWidget(m_btnClose);
     root->addLayout(buttons);
     connect(m_btnClose, &QPushButton::clicked, this, [this] { btnCloseClick(); });
-}
-
-void T_frmPrinterInformation::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
-    }
 }
 
 void T_frmPrinterInformation::InitLanguage() {

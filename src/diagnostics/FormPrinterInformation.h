@@ -3,16 +3,18 @@
 // when the window is shown.
 #pragma once
 
+#include "shell/GuiFormDialog.h"
+
 #include <QDialog>
 
 class QLabel;
 class QPushButton;
 
-class T_frmPrinterInformation : public QDialog {
+class T_frmPrinterInformation : public pellum::FormDialog {
 public:
     explicit T_frmPrinterInformation(QWidget* parent = nullptr);
 
-    void FormShow();
+    void FormShow() override;
     void InitLanguage();
     void btnCloseClick();
     // The production-date text (reads the serial number; the connection must
@@ -20,8 +22,6 @@ public:
     QString GetProduceDate();
 
 protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     QLabel* m_lblProduceDate = nullptr;
     QLabel* m_lblPrintLength = nullptr;
@@ -30,5 +30,4 @@ private:
     QLabel* m_lblPrintLengthV = nullptr;
     QLabel* m_lblFirmwareVerV = nullptr;
     QPushButton* m_btnClose = nullptr;
-    bool m_shown = false;
 };

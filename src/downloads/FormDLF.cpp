@@ -60,7 +60,7 @@ bool TestFamily() {
 
 } // namespace
 
-TfrmDLF::TfrmDLF(QWidget* parent) : QDialog(parent) {
+TfrmDLF::TfrmDLF(QWidget* parent) : FormDialog(parent) {
     setObjectName(QStringLiteral("TfrmDLF"));
     lblSelectFont = Named(new QLabel(this), "lblSelectFont");
     txtFilePath_F = Named(new QLineEdit(this), "txtFilePath_F");
@@ -168,14 +168,6 @@ TfrmDLF::~TfrmDLF() {
         WaitForDownloadThreads();
     }
     PrinterCMD::CmdRelease();
-}
-
-void TfrmDLF::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
-    }
 }
 
 void TfrmDLF::FormShow() {

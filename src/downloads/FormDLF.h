@@ -3,6 +3,8 @@
 // deletes fonts, shows the capacity and prints a test text in a stored font.
 #pragma once
 
+#include "shell/GuiFormDialog.h"
+
 #include <QDialog>
 
 class QComboBox;
@@ -15,13 +17,13 @@ class QTreeWidget;
 
 namespace pellum {
 
-class TfrmDLF : public QDialog {
+class TfrmDLF : public pellum::FormDialog {
     Q_OBJECT
 public:
     explicit TfrmDLF(QWidget* parent = nullptr);
     ~TfrmDLF() override;
 
-    void FormShow();
+    void FormShow() override;
     void LanguageIni();
     void GetAllFonts();
     bool GetSpace();
@@ -34,8 +36,6 @@ public:
     void cmbFontIDChange();
 
 protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     bool RamSelected() const;
     QString RamCaption() const;
@@ -67,8 +67,6 @@ private:
     QLabel* lblPrintableHeight = nullptr;
     QLineEdit* txtPrintableHeigh = nullptr;
     QLabel* lblMultiple2 = nullptr;
-
-    bool m_shown = false;
 };
 
 } // namespace pellum

@@ -56,7 +56,7 @@ const char* const kTemplateFilter = "*.prn (*.prn)";
 
 } // namespace
 
-TfrmDLFile::TfrmDLFile(QWidget* parent) : QDialog(parent) {
+TfrmDLFile::TfrmDLFile(QWidget* parent) : FormDialog(parent) {
     setObjectName(QStringLiteral("TfrmDLFile"));
     BuildControls();
 }
@@ -200,14 +200,6 @@ void TfrmDLFile::BuildControls() {
         connect(b, &QPushButton::clicked, this, [this, b] { DoActive_Label(b); });
     for (QPushButton* b : {btnGetAutoTmp, btnPrintAutoTmp, btnDeleteAutoTmp, btnSwitchAutoform})
         connect(b, &QPushButton::clicked, this, [this, b] { DoActive_AutoTmp(b); });
-}
-
-void TfrmDLFile::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
-    }
 }
 
 void TfrmDLFile::FormShow() {

@@ -4,6 +4,8 @@
 // deletes the stored pictures and templates.
 #pragma once
 
+#include "shell/GuiFormDialog.h"
+
 #include <QDialog>
 
 class QComboBox;
@@ -16,7 +18,7 @@ class QTreeWidget;
 
 namespace pellum {
 
-class TfrmDLFile : public QDialog {
+class TfrmDLFile : public pellum::FormDialog {
     Q_OBJECT
 public:
     explicit TfrmDLFile(QWidget* parent = nullptr);
@@ -25,7 +27,7 @@ public:
     ~TfrmDLFile() override;
 
     // Events.
-    void FormShow();
+    void FormShow() override;
     void LanguageIni();
     void Button7Click();
     void cmbFileTypeChange();
@@ -44,8 +46,6 @@ public:
     const QString& autoTemplateName() const { return m_autoTemplateName; }
 
 protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     void BuildControls();
     bool RamSelected() const;
@@ -97,7 +97,6 @@ private:
     QPushButton* btnDeleteAutoTmp = nullptr;
     QPushButton* btnSwitchAutoform = nullptr;
 
-    bool m_shown = false;
     QString m_storageClass;
     QString m_autoTemplateName;
 };

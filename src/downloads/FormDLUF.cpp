@@ -38,7 +38,7 @@ template <typename T> T* Named(T* widget, const char* name) {
 
 } // namespace
 
-TfrmDLUF::TfrmDLUF(QWidget* parent) : QDialog(parent) {
+TfrmDLUF::TfrmDLUF(QWidget* parent) : FormDialog(parent) {
     setObjectName(QStringLiteral("TfrmDLUF"));
     lblSelectFile = Named(new QLabel(this), "lblSelectFile");
     txtFileName = Named(new QLineEdit(this), "txtFileName");
@@ -84,14 +84,6 @@ TfrmDLUF::TfrmDLUF(QWidget* parent) : QDialog(parent) {
 
 TfrmDLUF::~TfrmDLUF() {
     m_timer->stop();
-}
-
-void TfrmDLUF::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
-    }
 }
 
 void TfrmDLUF::closeEvent(QCloseEvent* event) {

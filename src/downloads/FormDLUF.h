@@ -2,6 +2,8 @@
 // encoding, one packet per timer tick on the window's own thread.
 #pragma once
 
+#include "shell/GuiFormDialog.h"
+
 #include "downloads/FontDownload.h"
 
 #include <QDialog>
@@ -17,13 +19,13 @@ class QTimer;
 
 namespace pellum {
 
-class TfrmDLUF : public QDialog {
+class TfrmDLUF : public pellum::FormDialog {
     Q_OBJECT
 public:
     explicit TfrmDLUF(QWidget* parent = nullptr);
     ~TfrmDLUF() override;
 
-    void FormShow();
+    void FormShow() override;
     void InitLanguage();
     void Button2Click();
     void btnDownloadClick();
@@ -33,7 +35,6 @@ public:
     QTimer* timSend() const { return m_timer; }
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -50,7 +51,6 @@ private:
     QPushButton* btnClose = nullptr;
     QTimer* m_timer = nullptr;
 
-    bool m_shown = false;
     bool m_running = false;
     std::unique_ptr<FontDownload::UserFontSender> m_sender;
 };

@@ -41,7 +41,7 @@ template <typename T> T* Named(T* widget, const char* name) {
 
 } // namespace
 
-TfrmGDL::TfrmGDL(QWidget* parent) : QDialog(parent) {
+TfrmGDL::TfrmGDL(QWidget* parent) : FormDialog(parent) {
     setObjectName(QStringLiteral("TfrmGDL"));
     gpbSelectFile = Named(new QGroupBox(this), "gpbSelectFile");
     lblImagesList = Named(new QLabel(gpbSelectFile), "lblImagesList");
@@ -88,14 +88,6 @@ TfrmGDL::TfrmGDL(QWidget* parent) : QDialog(parent) {
 
 TfrmGDL::~TfrmGDL() {
     m_timer->stop();
-}
-
-void TfrmGDL::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
-    }
 }
 
 void TfrmGDL::closeEvent(QCloseEvent* event) {

@@ -3,6 +3,8 @@
 // one step per timer tick.
 #pragma once
 
+#include "shell/GuiFormDialog.h"
+
 #include "downloads/FirmwarePackage.h"
 
 #include <QDialog>
@@ -19,13 +21,13 @@ class QTreeWidget;
 
 namespace pellum {
 
-class TfrmGDL : public QDialog {
+class TfrmGDL : public pellum::FormDialog {
     Q_OBJECT
 public:
     explicit TfrmGDL(QWidget* parent = nullptr);
     ~TfrmGDL() override;
 
-    void FormShow();
+    void FormShow() override;
     void InitLanguage();
     void Button2Click();
     void btnDownloadClick();
@@ -36,7 +38,6 @@ public:
     QTimer* timSend() const { return m_timer; }
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -54,7 +55,6 @@ private:
     QPushButton* btnClose = nullptr;
     QTimer* m_timer = nullptr;
 
-    bool m_shown = false;
     bool m_running = false;
     bool m_packageComplete = false;
     QByteArray m_package;

@@ -85,7 +85,7 @@ bool NameCharacter(char16_t u) {
 } // namespace
 
 FormParaSetEngine::FormParaSetEngine(const WindowSpec& spec, QWidget* parent)
-    : QDialog(parent), m_spec(spec) {
+    : FormDialog(parent), m_spec(spec) {
     setObjectName(spec.className);
     setAttribute(Qt::WA_DeleteOnClose, false);
     BuildControls();
@@ -187,14 +187,6 @@ int FormParaSetEngine::FieldOf(QObject* control) const {
             return i;
     }
     return -1;
-}
-
-void FormParaSetEngine::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (m_shown)
-        return;
-    m_shown = true;
-    FormShow();
 }
 
 bool FormParaSetEngine::ModelInOnlyChinese() const {

@@ -8,6 +8,8 @@
 // is this engine with its own table.
 #pragma once
 
+#include "shell/GuiFormDialog.h"
+
 #include "settings/ParameterBlock.h"
 #include "settings/windows/SettingsTables.h"
 
@@ -28,7 +30,7 @@ class QTimer;
 
 namespace pellum {
 
-class FormParaSetEngine : public QDialog {
+class FormParaSetEngine : public pellum::FormDialog {
     Q_OBJECT
 public:
     FormParaSetEngine(const SettingsTables::WindowSpec& spec, QWidget* parent = nullptr);
@@ -42,7 +44,7 @@ public:
     bool HaveBT() const;
 
     // Events, in the names the windows use.
-    void FormShow();
+    void FormShow() override;
     void InitLanguage();
     void SplitSetting();
     // False (with the message shown) when a field cannot be stored.
@@ -60,7 +62,6 @@ public:
     const SettingsTables::WindowModel* model() const { return m_model.get(); }
 
 protected:
-    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -98,7 +99,6 @@ private:
     QPushButton* m_btnSet = nullptr;
     QPushButton* m_btnClose = nullptr;
     QTimer* m_timer = nullptr;
-    bool m_shown = false;
     bool m_readOk = false;
 };
 

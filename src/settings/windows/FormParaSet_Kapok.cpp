@@ -117,7 +117,8 @@ T_frmParaSet_Kapok::T_frmParaSet_Kapok(QWidget* parent)
     : T_frmParaSet_Kapok(Variant::Kapok, parent) {}
 
 T_frmParaSet_Kapok::T_frmParaSet_Kapok(Variant variant, QWidget* parent)
-    : QDialog(parent), m_model(std::make_unique<KvSettingsModel>(variant, mdlGlobal::CurrentModel)),
+    : FormDialog(parent),
+      m_model(std::make_unique<KvSettingsModel>(variant, mdlGlobal::CurrentModel)),
       m_variant(variant) {
     setObjectName(m_model->table().className);
     Build();
@@ -231,14 +232,6 @@ QString T_frmParaSet_Kapok::Text(const QString& key) const {
 
 QLineEdit* T_frmParaSet_Kapok::Edit(const QString& name) const {
     return findChild<QLineEdit*>(name);
-}
-
-void T_frmParaSet_Kapok::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (m_shown)
-        return;
-    m_shown = true;
-    FormShow();
 }
 
 void T_frmParaSet_Kapok::InitLanguage() {

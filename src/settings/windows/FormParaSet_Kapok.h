@@ -8,6 +8,8 @@
 // restarts the printer with do "reset_printer" and closes the window.
 #pragma once
 
+#include "shell/GuiFormDialog.h"
+
 #include "settings/windows/KvSettings.h"
 
 #include <QDialog>
@@ -22,7 +24,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
-class T_frmParaSet_Kapok : public QDialog {
+class T_frmParaSet_Kapok : public pellum::FormDialog {
     Q_OBJECT
 public:
     explicit T_frmParaSet_Kapok(QWidget* parent = nullptr);
@@ -35,7 +37,7 @@ public:
     bool settingsRead() const { return m_readOk; }
 
     // Events.
-    void FormShow();
+    void FormShow() override;
     void InitLanguage();
     void ParaReadGDS();
     void btnSetClick();
@@ -54,7 +56,6 @@ public:
 protected:
     T_frmParaSet_Kapok(KvSettings::Variant variant, QWidget* parent);
 
-    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     // Copies the widgets into the model and back.
@@ -87,7 +88,6 @@ private:
     QPushButton* m_btnSet = nullptr;
     QPushButton* m_btnClose = nullptr;
     QLabel* m_label3 = nullptr;
-    bool m_shown = false;
     bool m_readOk = false;
     bool m_loading = false; // the controls are being filled, not changed by the user
 };
