@@ -362,6 +362,44 @@ TEST_F(SettingsWindows, CedarPinLiesInsideTheName) {
     EXPECT_EQ(r[91], 0xFF);
 }
 
+// A value the printer holds may be longer than the field lets the user type
+// (a Bluetooth name set elsewhere, a position or length out of range): it is
+// shown whole and Set writes its bytes back as read.
+TEST_F(SettingsWindows, LongerValuesThanTheFieldTakesTravelUnchanged) {
+    struct Case {
+        const char* cls;
+        const char* field;
+        int offset;
+        QByteArray bytes;
+        QString shown;
+    } cases[] = {
+        {"T_frmParaSet_Alder", "txtBTName", 9, "Printer-ABCD1234", "Printer-ABCD1234"},
+        {"T_frmParaSet_Juniper", "txtBTName", 215, QByteArray("Label-12345\0\0\0\0\0", 16),
+         "Label-12345"},
+        {"T_frmParaSet_Juniper", "txtPrintToStop", 8, QByteArray(1, char(100)), "100"},
+        {"T_frmParaSet_Sumac_Varro", "txtHOrigin", 12, QByteArray(1, char(200)), "200"},
+        {"T_frmParaSet_Nutmeg", "txtLabelMaxLength", 70, QByteArray::fromHex("401F"), "1000"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.cls) + " " + c.field);
+        fake.clear();
+        dialogs.messages.clear();
+        ParameterBlock b = RandomBlock(21);
+        for (int i = 0; i < c.bytes.size(); ++i)
+            b[std::size_t(c.offset + i)] = std::uint8_t(c.bytes[i]);
+        SealBlock(b);
+        auto w = Open(QString::fromLatin1(c.cls), b);
+        auto edit = Find<QLineEdit>(w.get(), QString::fromLatin1(c.field));
+        ASSERT_TRUE(edit);
+        EXPECT_EQ(edit->text(), c.shown);
+        fake.clear();
+        Find<QPushButton>(w.get(), QStringLiteral("btnSet"))->click();
+        const ParameterBlock r = Received();
+        for (int i = 0; i < c.bytes.size(); ++i)
+            EXPECT_EQ(r[std::size_t(c.offset + i)], b[std::size_t(c.offset + i)]) << c.offset + i;
+    }
+}
+
 TEST_F(SettingsWindows, PaperTypeEncodings) {
     ParameterBlock maple = RandomBlock(11);
     maple[59] = 3;
@@ -451,6 +489,7 @@ TEST_F(SettingsWindows, ModelSpecificDisabling) {
 TEST_F(SettingsWindows, SumacEmptyDensityEntryAndCaption) {
     ParameterBlock b = RandomBlock(15);
     b[57] = 5;
+    b[12] = 42; // a horizontal origin that fits the fields' digits
     SealBlock(b);
     auto w = Open(QStringLiteral("T_frmParaSet_Sumac"), b);
     auto density = Find<QComboBox>(w.get(), QStringLiteral("cmbDensity"));

@@ -228,18 +228,17 @@ inline std::string CheckShown(QWidget* w, const Entry& e, const ParameterBlock& 
         return w->findChild<QCheckBox*>(e.control)->isChecked() == (v == 1) ? "" : "pairing";
     case 'n':
     case 'o':
-        expectedText = QString::number(v).left(edit->maxLength());
+        expectedText = QString::number(v);
         break;
     case 'm':
-        expectedText = QString::number(U16(b, e.offset) / 8).left(3);
+        expectedText = QString::number(U16(b, e.offset) / 8);
         break;
     case 'v':
-        expectedText = QLocale::system()
-                           .toString(std::round(U16(b, e.offset) * 3.3 / 4096 * 10) / 10, 'g', 6)
-                           .left(3);
+        expectedText =
+            QLocale::system().toString(std::round(U16(b, e.offset) * 3.3 / 4096 * 10) / 10, 'g', 6);
         break;
     case 't':
-        expectedText = TextAt(b, e.offset, 16).left(edit->maxLength());
+        expectedText = TextAt(b, e.offset, 16);
         break;
     case 'q':
         expectedText = TextAt(b, e.offset, 4);

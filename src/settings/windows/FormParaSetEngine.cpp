@@ -499,6 +499,10 @@ void FormParaSetEngine::PushValues() {
         } else if (auto* combo = qobject_cast<QComboBox*>(ControlOf(i))) {
             combo->setCurrentIndex(v.index);
         } else if (auto* edit = qobject_cast<QLineEdit*>(ControlOf(i))) {
+            // A value read from the printer may be longer than the field lets
+            // the user type; the field keeps it whole rather than cutting it.
+            if (v.text.size() > edit->maxLength())
+                edit->setMaxLength(int(v.text.size()));
             edit->setText(v.text);
         } else if (auto* check = qobject_cast<QCheckBox*>(ControlOf(i))) {
             check->setChecked(v.index == 1);

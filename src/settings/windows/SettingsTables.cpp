@@ -744,7 +744,8 @@ void WindowModel::Split(const ParameterBlock& block) {
         const QStringList& e = entries(i);
         FieldValue& v = value(i);
         const int n = int(e.size());
-        const int maxLength = f.maxLength > 0 ? f.maxLength : DefaultMaxLength(f.kind);
+        // Text fields show the whole value, even one longer than the user may
+        // type, so that Set writes back bytes that nobody changed as they were.
         auto firstUnless = [n](int index) { return index >= 0 && index < n ? index : 0; };
         switch (f.kind) {
         case Kind::IndexList:
@@ -772,19 +773,19 @@ void WindowModel::Split(const ParameterBlock& block) {
             break;
         case Kind::Number:
         case Kind::Octet:
-            v.text = QString::number(ReadByte(block, f.offset)).left(maxLength);
+            v.text = QString::number(ReadByte(block, f.offset));
             break;
         case Kind::Length:
-            v.text = QString::number(ReadMillimetres(block, f.offset)).left(maxLength);
+            v.text = QString::number(ReadMillimetres(block, f.offset));
             break;
         case Kind::Volts:
-            v.text = FormatNumber(ShownVolts(ReadU16(block, f.offset))).left(maxLength);
+            v.text = FormatNumber(ShownVolts(ReadU16(block, f.offset)));
             break;
         case Kind::BtName:
-            v.text = ReadText(block, f.offset, 16).left(maxLength);
+            v.text = ReadText(block, f.offset, 16);
             break;
         case Kind::BtPin:
-            v.text = ReadText(block, f.offset, 4).left(maxLength);
+            v.text = ReadText(block, f.offset, 4);
             break;
         case Kind::BtPairing:
             v.index = block[std::size_t(f.offset)] == 1 ? 1 : 0;
