@@ -2,6 +2,7 @@
 
 #include "shell/mdlFunction.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace FieldCodec {
@@ -72,8 +73,11 @@ void WriteText(ParameterBlock& b, int offset, int width, const QString& text) {
 }
 
 int VoltsToRaw(double volts) {
-    // std::nearbyint rounds halves to even in the default rounding mode.
-    return int(std::nearbyint(volts * 4096.0 / 3.3));
+    // std::nearbyint rounds halves to even in the default rounding mode. The
+    // reading has 16 bits: a value beyond them stays at the nearest end
+    // rather than wrapping round to a small reading.
+    const double raw = std::nearbyint(volts * 4096.0 / 3.3);
+    return int(std::clamp(raw, 0.0, 65535.0));
 }
 
 double RawToVolts(int raw) {

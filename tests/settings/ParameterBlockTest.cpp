@@ -287,6 +287,12 @@ TEST(FieldCodec, EncodingsBothWays) {
     EXPECT_EQ(VoltsToRaw(3.3), 4096);
     EXPECT_EQ(VoltsToRaw(0), 0);
     EXPECT_DOUBLE_EQ(ShownVolts(1000), 0.8);
+    // Readings beyond 16 bits stay at the ends instead of wrapping round:
+    // the highest reading is shown as 52.8 and stored back as itself.
+    EXPECT_DOUBLE_EQ(ShownVolts(0xFFFF), 52.8);
+    EXPECT_EQ(VoltsToRaw(52.8), 0xFFFF);
+    EXPECT_EQ(VoltsToRaw(99), 0xFFFF);
+    EXPECT_EQ(VoltsToRaw(-1), 0);
 
     // Text: stops before the first byte at or below 0x20; padding with 0x00.
     ParameterBlock t;

@@ -25,6 +25,7 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -379,6 +380,8 @@ TEST_F(SettingsWindows, LongerValuesThanTheFieldTakesTravelUnchanged) {
         {"T_frmParaSet_Juniper", "txtPrintToStop", 8, QByteArray(1, char(100)), "100"},
         {"T_frmParaSet_Sumac_Varro", "txtHOrigin", 12, QByteArray(1, char(200)), "200"},
         {"T_frmParaSet_Nutmeg", "txtLabelMaxLength", 70, QByteArray::fromHex("401F"), "1000"},
+        {"T_frmParaSet_Maple", "txtVoltageBetweenLabelGap", 62, QByteArray::fromHex("FFFF"),
+         QLocale::system().toString(52.8, 'g', 6)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.cls) + " " + c.field);
