@@ -364,9 +364,11 @@ TEST_F(SettingsWindows, CedarPinLiesInsideTheName) {
 }
 
 // A value the printer holds may be longer than the field lets the user type
-// (a Bluetooth name set elsewhere, a position or length out of range): it is
-// shown whole and Set writes its bytes back as read.
-TEST_F(SettingsWindows, LongerValuesThanTheFieldTakesTravelUnchanged) {
+// (a Bluetooth name set elsewhere, a position or length out of range), or a
+// name may begin or end with a byte above 0x7F that some text routines take
+// for a blank (0x85, 0xA0): it is shown whole and Set writes its bytes back
+// as read.
+TEST_F(SettingsWindows, UntouchedValuesTravelUnchanged) {
     struct Case {
         const char* cls;
         const char* field;
@@ -375,6 +377,9 @@ TEST_F(SettingsWindows, LongerValuesThanTheFieldTakesTravelUnchanged) {
         QString shown;
     } cases[] = {
         {"T_frmParaSet_Alder", "txtBTName", 9, "Printer-ABCD1234", "Printer-ABCD1234"},
+        {"T_frmParaSet_Juniper", "txtBTName", 215,
+         QByteArray("\xA0Label\x85\0\0\0\0\0\0\0\0\0", 16),
+         QString(QChar(0xA0)) + "Label" + QChar(0x85)},
         {"T_frmParaSet_Juniper", "txtBTName", 215, QByteArray("Label-12345\0\0\0\0\0", 16),
          "Label-12345"},
         {"T_frmParaSet_Juniper", "txtPrintToStop", 8, QByteArray(1, char(100)), "100"},

@@ -529,6 +529,19 @@ bool ParseInteger(const QString& text, long long* value) {
     return ok;
 }
 
+// The text without the blanks and control characters (U+0020 and below) at
+// either end. Unlike QString::trimmed, characters such as U+0085 and U+00A0
+// stay: they are bytes of a Bluetooth name like any other.
+QString TrimBlanks(const QString& text) {
+    qsizetype first = 0;
+    qsizetype end = text.size();
+    while (first < end && text.at(first).unicode() <= 0x20)
+        ++first;
+    while (end > first && text.at(end - 1).unicode() <= 0x20)
+        --end;
+    return text.mid(first, end - first);
+}
+
 bool IsListKind(Kind kind) {
     return !IsTextKind(kind) && kind != Kind::BtPairing;
 }
@@ -798,7 +811,7 @@ StoreError WindowModel::Replace(ParameterBlock& block, int* errorField) const {
     using namespace FieldCodec;
     if (m_spec->bluetooth && m_spec->bluetooth->pinRule && m_haveBt) {
         const int pin = fieldIndex("txtBTPWD");
-        if (pin >= 0 && value(pin).text.trimmed().size() != 4) {
+        if (pin >= 0 && TrimBlanks(value(pin).text).size() != 4) {
             if (errorField)
                 *errorField = pin;
             return StoreError::PinLength;
@@ -869,10 +882,10 @@ StoreError WindowModel::Replace(ParameterBlock& block, int* errorField) const {
             WriteU16(out, f.offset, VoltsToRaw(decimal));
             break;
         case Kind::BtName:
-            WriteText(out, f.offset, 16, v.text.trimmed());
+            WriteText(out, f.offset, 16, TrimBlanks(v.text));
             break;
         case Kind::BtPin:
-            WriteText(out, f.offset, 4, v.text.trimmed());
+            WriteText(out, f.offset, 4, TrimBlanks(v.text));
             break;
         case Kind::BtPairing:
             WriteByte(out, f.offset, v.index == 1 ? 1 : 0);
