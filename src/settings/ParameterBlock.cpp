@@ -93,6 +93,9 @@ void ReadParameterBlock(ParameterBlock& block, QString& message, QString* messag
     pellum::Delay(kWaitAfterRead);
     // A reply that arrived in two parts is completed by asking for exactly
     // what is missing; bytes that never arrive stay 0x00 and fail the checks.
+    // Any short reply is completed, not only one whose last two bytes are
+    // still zero: a reply missing just its final byte has a non-zero byte 254
+    // and could otherwise never be completed.
     if (n < kBlockSize)
         ReadInto(buffer.data() + n, kBlockSize - n);
     const std::uint16_t sum = Checksum16(buffer.data(), kChecksumOffset);
