@@ -357,19 +357,12 @@ void TfrmDLFile::btnDLFileClick() {
     if (!PrinterCMD::CmdHoldOpen())
         return;
     btnDLFile->setText(Text("msgCC"));
-    bool started = false;
-    try {
-        started = PrepareAndStart();
-    } catch (const std::exception& e) {
-        SetIdle();
-        PrinterCMD::CmdRelease();
-        Dialogs().ShowMessage(MessageKind::Error, Msg("_MSG_Title_Error"),
-                              QString::fromStdString(e.what()));
-        return;
-    }
-    if (!started) {
+    std::optional<QString> error;
+    if (!TryStartDownload([this] { return PrepareAndStart(); }, &error)) {
         PrinterCMD::CmdRelease();
         SetIdle();
+        if (error)
+            Localization::ErrorBox(*error);
     }
 }
 

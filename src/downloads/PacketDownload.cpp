@@ -296,4 +296,14 @@ void WaitForDownloadThreads() {
     }
 }
 
+bool TryStartDownload(const std::function<bool()>& prepareAndStart, std::optional<QString>* error) {
+    error->reset();
+    try {
+        return prepareAndStart();
+    } catch (const std::exception& e) {
+        *error = QString::fromStdString(e.what());
+        return false;
+    }
+}
+
 } // namespace PacketDownload

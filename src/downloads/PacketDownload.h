@@ -33,6 +33,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace PacketDownload {
 
@@ -180,5 +181,11 @@ bool DownloadThreadsRunning();
 // application's thread it keeps handling events meanwhile (the threads hand
 // their dialogs and updates to it).
 void WaitForDownloadThreads();
+
+// Runs the preparation and start of a download. A file or conversion error
+// that it throws does not escape: its text goes to `error`, which stays
+// empty otherwise. Returns whether
+// the download threads were started.
+bool TryStartDownload(const std::function<bool()>& prepareAndStart, std::optional<QString>* error);
 
 } // namespace PacketDownload
