@@ -11,31 +11,33 @@
 
 #include <memory>
 
-#define PELLUM_SETTINGS_WINDOW(Name)                                                               \
+// The seventeen window names, for the declarations, constructors and factories.
+#define PELLUM_FOR_EACH_SETTINGS_WINDOW(X)                                                         \
+    X(Nutmeg)                                                                                      \
+    X(Alder)                                                                                       \
+    X(Birch)                                                                                       \
+    X(Cedar)                                                                                       \
+    X(Dogwood)                                                                                     \
+    X(Ginkgo)                                                                                      \
+    X(Hazel)                                                                                       \
+    X(Ilex)                                                                                        \
+    X(Juniper)                                                                                     \
+    X(Maple)                                                                                       \
+    X(Poplar)                                                                                      \
+    X(Poplar_Varro)                                                                                \
+    X(Quince)                                                                                      \
+    X(Quince_Varro)                                                                                \
+    X(Quince_Rowan)                                                                                \
+    X(Sumac)                                                                                       \
+    X(Sumac_Varro)
+
+#define PELLUM_DECLARE_SETTINGS_WINDOW(Name)                                                       \
     class T_frmParaSet_##Name : public pellum::FormParaSetEngine {                                 \
     public:                                                                                        \
         explicit T_frmParaSet_##Name(QWidget* parent = nullptr);                                   \
     };
-
-PELLUM_SETTINGS_WINDOW(Nutmeg)
-PELLUM_SETTINGS_WINDOW(Alder)
-PELLUM_SETTINGS_WINDOW(Birch)
-PELLUM_SETTINGS_WINDOW(Cedar)
-PELLUM_SETTINGS_WINDOW(Dogwood)
-PELLUM_SETTINGS_WINDOW(Ginkgo)
-PELLUM_SETTINGS_WINDOW(Hazel)
-PELLUM_SETTINGS_WINDOW(Ilex)
-PELLUM_SETTINGS_WINDOW(Juniper)
-PELLUM_SETTINGS_WINDOW(Maple)
-PELLUM_SETTINGS_WINDOW(Poplar)
-PELLUM_SETTINGS_WINDOW(Poplar_Varro)
-PELLUM_SETTINGS_WINDOW(Quince)
-PELLUM_SETTINGS_WINDOW(Quince_Varro)
-PELLUM_SETTINGS_WINDOW(Quince_Rowan)
-PELLUM_SETTINGS_WINDOW(Sumac)
-PELLUM_SETTINGS_WINDOW(Sumac_Varro)
-
-#undef PELLUM_SETTINGS_WINDOW
+PELLUM_FOR_EACH_SETTINGS_WINDOW(PELLUM_DECLARE_SETTINGS_WINDOW)
+#undef PELLUM_DECLARE_SETTINGS_WINDOW
 
 namespace pellum {
 
