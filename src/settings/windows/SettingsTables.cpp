@@ -580,40 +580,42 @@ const WindowSpec* FindWindow(const QString& className) {
 }
 
 QString WindowClassForModel(const std::function<bool(const QString&)>& firmwareAtLeast) {
-    using mdlFunction::ModelIn;
-    if (ModelIn("Tupelo_NoNetParameterSetting"))
-        return "T_frmParaSet_Quince_Rowan";
-    if (ModelIn("Juniper_ParameterSetting"))
-        return "T_frmParaSet_Juniper";
-    if (ModelIn("Dogwood_ParameterSetting"))
-        return "T_frmParaSet_Dogwood";
-    if (ModelIn("Ilex_ParameterSetting"))
-        return "T_frmParaSet_Ilex";
-    if (ModelIn("Hazel_ParameterSetting"))
-        return "T_frmParaSet_Hazel";
-    if (ModelIn("Ginkgo_ParameterSetting"))
-        return "T_frmParaSet_Ginkgo";
-    if (ModelIn("Alder_ParameterSetting"))
-        return "T_frmParaSet_Alder";
-    if (ModelIn("Cedar_ParameterSetting"))
-        return "T_frmParaSet_Cedar";
-    if (ModelIn("Kapok_ParameterSetting"))
-        return "T_frmParaSet_Kapok";
-    if (ModelIn("Sumac_ParameterSetting"))
-        return firmwareAtLeast("1.0.0") ? "T_frmParaSet_Sumac" : "T_frmParaSet_Sumac_Varro";
-    if (ModelIn("Maple_ParameterSetting") || ModelIn("Wattle_ParameterSetting"))
-        return "T_frmParaSet_Maple";
-    if (ModelIn("Nutmeg_ParameterSetting"))
-        return "T_frmParaSet_Nutmeg";
-    if (ModelIn("Birch_ParameterSetting"))
-        return "T_frmParaSet_Birch";
-    if (ModelIn("Tupelo_ParameterSetting"))
-        return firmwareAtLeast("1.03.0") ? "T_frmParaSet_Quince" : "T_frmParaSet_Quince_Varro";
-    if (ModelIn("Poplar_ParameterSetting"))
-        return firmwareAtLeast("1.0.0") ? "T_frmParaSet_Poplar" : "T_frmParaSet_Poplar_Varro";
-    if (ModelIn("Larch_ParameterSetting"))
-        return "T_frmParaSet_Larch";
-    return "T_frmParaSet_Maple";
+    // The rules in their order; the first whose list holds the model wins. A
+    // rule with a required firmware version opens its older window when the
+    // printer's firmware is below it.
+    struct Rule {
+        const char* list;
+        const char* window;
+        const char* requiredVersion = nullptr;
+        const char* olderWindow = nullptr;
+    };
+    static const Rule rules[] = {
+        {"Tupelo_NoNetParameterSetting", "T_frmParaSet_Quince_Rowan"},
+        {"Juniper_ParameterSetting", "T_frmParaSet_Juniper"},
+        {"Dogwood_ParameterSetting", "T_frmParaSet_Dogwood"},
+        {"Ilex_ParameterSetting", "T_frmParaSet_Ilex"},
+        {"Hazel_ParameterSetting", "T_frmParaSet_Hazel"},
+        {"Ginkgo_ParameterSetting", "T_frmParaSet_Ginkgo"},
+        {"Alder_ParameterSetting", "T_frmParaSet_Alder"},
+        {"Cedar_ParameterSetting", "T_frmParaSet_Cedar"},
+        {"Kapok_ParameterSetting", "T_frmParaSet_Kapok"},
+        {"Sumac_ParameterSetting", "T_frmParaSet_Sumac", "1.0.0", "T_frmParaSet_Sumac_Varro"},
+        {"Maple_ParameterSetting", "T_frmParaSet_Maple"},
+        {"Wattle_ParameterSetting", "T_frmParaSet_Maple"},
+        {"Nutmeg_ParameterSetting", "T_frmParaSet_Nutmeg"},
+        {"Birch_ParameterSetting", "T_frmParaSet_Birch"},
+        {"Tupelo_ParameterSetting", "T_frmParaSet_Quince", "1.03.0", "T_frmParaSet_Quince_Varro"},
+        {"Poplar_ParameterSetting", "T_frmParaSet_Poplar", "1.0.0", "T_frmParaSet_Poplar_Varro"},
+        {"Larch_ParameterSetting", "T_frmParaSet_Larch"},
+    };
+    for (const Rule& rule : rules) {
+        if (!mdlFunction::ModelIn(QLatin1String(rule.list)))
+            continue;
+        if (rule.requiredVersion && !firmwareAtLeast(QLatin1String(rule.requiredVersion)))
+            return QLatin1String(rule.olderWindow);
+        return QLatin1String(rule.window);
+    }
+    return QStringLiteral("T_frmParaSet_Maple");
 }
 
 QString ResolveText(const QString& text) {
