@@ -11,13 +11,14 @@
 
 #include "connection/PrinterLibraries.h"
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Family.h"
+#include "core/Localization.h"
 #include "downloads/PacketDownload.h"
 #include "platform/Delay.h"
 #include "platform/UserDialogs.h"
 #include "settings/PrinterCMD.h"
-#include "shell/Localization.h"
 #include "shell/StartUp.h"
-#include "shell/mdlGlobal.h"
 
 #include <QCoreApplication>
 
@@ -35,8 +36,8 @@ int main(int argc, char** argv) {
                                  : QStringLiteral(PELLUM_BENCH_BIN "/");
     const qsizetype bytes = argc > 2 ? std::atoll(argv[2]) : 3 * 1024 * 1024;
     StartUp::InitialiseFolders(bin);
-    mdlGlobal::LanguageId = QStringLiteral("1033");
-    Localization::LoadMessageTable();
+    pellum::lang::LanguageId = QStringLiteral("1033");
+    pellum::lang::LoadMessageTable();
     QStringList problems;
     if (!pellum::connection::LoadPrinterLibraries(bin, &problems)) {
         std::fprintf(stderr, "%s\n", qPrintable(problems.join('\n')));
@@ -49,8 +50,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", vp.error().c_str());
         return 1;
     }
-    mdlGlobal::CurrentPort = QStringLiteral("NET,127.0.0.1:%1").arg(vp.port());
-    mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
+    pellum::current::CurrentPort = QStringLiteral("NET,127.0.0.1:%1").arg(vp.port());
+    pellum::current::CurrentFamily = pellum::FamilyTSPL;
     TsplCreatePrinter(QStringLiteral("Spruce"));
     pellum::ConsoleDialogs dialogs;
     pellum::SetDialogs(&dialogs);

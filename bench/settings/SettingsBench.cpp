@@ -10,13 +10,14 @@
 #include "VirtualPrinterProcess.h"
 
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Family.h"
+#include "core/ModelLists.h"
 #include "platform/Delay.h"
 #include "platform/UserDialogs.h"
+#include "settings/SettingsTables.h"
 #include "settings/windows/FormParaSetWindows.h"
-#include "settings/windows/SettingsTables.h"
 #include "shell/StartUp.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -86,11 +87,11 @@ int main(int argc, char** argv) {
     }
     StartUp::InitialiseFolders(bin);
     StartUp::InitialiseLanguage();
-    mdlFunction::CacheModelLists();
+    pellum::models::CacheModelLists();
     for (const QString& problem : StartUp::LoadLibraries())
         std::fprintf(stderr, "%s\n", qPrintable(problem));
-    mdlGlobal::CurrentModel = model;
-    mdlGlobal::CurrentPort = QStringLiteral("NET,127.0.0.1:%1").arg(vp.port());
+    pellum::current::CurrentModel = model;
+    pellum::current::CurrentPort = QStringLiteral("NET,127.0.0.1:%1").arg(vp.port());
     if (TsplCreatePrinter(QStringLiteral("Spruce")) != 0) {
         std::fprintf(stderr, "cannot create the printer object\n");
         return 1;
@@ -110,10 +111,10 @@ int main(int argc, char** argv) {
     Figures open;
     Figures set;
     for (int r = 0; r < rounds; ++r) {
-        mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
+        pellum::current::CurrentFamily = pellum::FamilyTSPL;
         waited = 0;
         const auto t0 = Clock::now();
-        TsplOpenPort(mdlGlobal::CurrentPort); // the button's first step
+        TsplOpenPort(pellum::current::CurrentPort); // the button's first step
         auto w = pellum::CreateSettingsWindow(className);
         w->show(); // FormShow: read, then fill the controls
         const auto t1 = Clock::now();

@@ -7,12 +7,12 @@
 //      compared with the sum of the protocol's fixed waits (4 x 50 ms).
 #include "connection/PrinterLibraries.h"
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Localization.h"
+#include "core/ModelLists.h"
 #include "settings/IdentityQueries.h"
 #include "settings/PrinterCMD.h"
-#include "shell/Localization.h"
 #include "shell/StartUp.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
 
 #include "VirtualPrinterProcess.h"
 
@@ -114,13 +114,13 @@ void IdentityFigures() {
     }
     const QString port = QStringLiteral("NET,127.0.0.1:%1").arg(vp.port());
     StartUp::InitialiseFolders(kBin);
-    mdlGlobal::LanguageId = QStringLiteral("1033");
-    Localization::LoadMessageTable();
-    mdlFunction::CacheModelLists();
+    pellum::lang::LanguageId = QStringLiteral("1033");
+    pellum::lang::LoadMessageTable();
+    pellum::models::CacheModelLists();
     QStringList problems;
     pellum::connection::LoadPrinterLibraries(kBin, &problems);
-    mdlGlobal::CurrentModel = QStringLiteral("PL-Kapok 420");
-    mdlGlobal::CurrentPort = port;
+    pellum::current::CurrentModel = QStringLiteral("PL-Kapok 420");
+    pellum::current::CurrentPort = port;
     const double waits = 4 * 50.0;
 
     std::vector<double> inProcess;

@@ -8,13 +8,13 @@
 #include "cli/CliCommon.h"
 
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Localization.h"
 #include "diagnostics/HexText.h"
 #include "settings/IdentityQueries.h"
 #include "settings/ParameterBlock.h"
 #include "settings/PrinterCMD.h"
-#include "settings/windows/SettingsTables.h"
-#include "shell/Localization.h"
-#include "shell/mdlGlobal.h"
+#include "settings/SettingsTables.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -33,7 +33,7 @@ int ReadBlock(ParameterBlock& block) {
     ParameterBlockProtocol::ReadParameterBlock(block, message, &key);
     if (!key.isEmpty()) {
         if (key == QLatin1String("_Err_OpenPort"))
-            return FailWithCode(message, mdlGlobal::LastResultCode);
+            return FailWithCode(message, pellum::current::LastResultCode);
         return Fail(message);
     }
     return kExitOk;
@@ -91,8 +91,8 @@ int BlockWrite(const QStringList& args) {
     if (!CreateSelectedPrinter())
         return kExitFailed;
     if (!ParameterBlockProtocol::WriteParameterBlock(block))
-        return Fail(Localization::Msg(QStringLiteral("_Err_ParaSet")));
-    Print(Localization::Msg(QStringLiteral("_ParaSet_OK")));
+        return Fail(pellum::lang::Msg(QStringLiteral("_Err_ParaSet")));
+    Print(pellum::lang::Msg(QStringLiteral("_ParaSet_OK")));
     return kExitOk;
 }
 
@@ -101,20 +101,20 @@ int BlockWrite(const QStringList& args) {
 int OpenWindowBlock(const SettingsTables::WindowSpec** spec, ParameterBlock& block) {
     if (!CreateSelectedPrinter())
         return kExitFailed;
-    const std::int32_t rc = TsplOpenPort(mdlGlobal::CurrentPort);
-    mdlGlobal::LastResultCode = rc;
+    const std::int32_t rc = TsplOpenPort(pellum::current::CurrentPort);
+    pellum::current::LastResultCode = rc;
     if (rc != 0 && rc != 5)
-        return FailWithCode(Localization::Msg(QStringLiteral("_Err_OpenPort")), rc);
+        return FailWithCode(pellum::lang::Msg(QStringLiteral("_Err_OpenPort")), rc);
     const QString className = SettingsTables::WindowClassForModel(
         [](const QString& version) { return IdentityQueries::CheckFirmwareVersion(version); });
     *spec = SettingsTables::FindWindow(className);
     if (!*spec) {
         TsplClosePort();
         return Fail(QStringLiteral("%1 keeps its settings as keys (%2); use getval and setval")
-                        .arg(mdlGlobal::CurrentModel, className));
+                        .arg(pellum::current::CurrentModel, className));
     }
     if ((*spec)->queryEmulation)
-        mdlGlobal::CurrentFamily = IdentityQueries::QueryEmulation();
+        pellum::current::CurrentFamily = IdentityQueries::QueryEmulation();
     return ReadBlock(block);
 }
 
@@ -175,13 +175,13 @@ int SettingsSet(const QStringList& args) {
     case SettingsTables::StoreError::None:
         break;
     case SettingsTables::StoreError::PinLength:
-        return Fail(Localization::Msg(QStringLiteral("_Err_BTPWD_Len")), kExitUsage);
+        return Fail(pellum::lang::Msg(QStringLiteral("_Err_BTPWD_Len")), kExitUsage);
     case SettingsTables::StoreError::Conversion:
         return Fail(QStringLiteral("%1 needs a number").arg(model.field(errorField).control),
                     kExitUsage);
     }
     if (!ParameterBlockProtocol::WriteParameterBlock(block))
-        return Fail(Localization::Msg(QStringLiteral("_Err_ParaSet")));
+        return Fail(pellum::lang::Msg(QStringLiteral("_Err_ParaSet")));
     if (spec->bluetooth && spec->bluetooth->pinRule)
         PrinterCMD::CmdDo(QStringLiteral("\"reset_printer\""));
     SettingsTables::WindowModel written(*spec);

@@ -6,11 +6,12 @@
 #include "connection/mdlPrinterLib_CPCL.h"
 #include "connection/mdlPrinterLib_ESC.h"
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Localization.h"
+#include "core/ProgramFiles.h"
 #include "diagnostics/HexText.h"
 #include "platform/AnsiCodec.h"
 #include "platform/SystemPorts.h"
-#include "shell/Localization.h"
-#include "shell/mdlGlobal.h"
 
 #include <cstdio>
 #include <vector>
@@ -49,10 +50,10 @@ bool ParseHex(const QString& text, QByteArray* bytes) {
 }
 
 bool CreateSelectedPrinter() {
-    std::int32_t rc = TsplCreatePrinter(mdlGlobal::SdkModel);
-    mdlGlobal::LastResultCode = rc;
+    std::int32_t rc = TsplCreatePrinter(pellum::current::SdkModel);
+    pellum::current::LastResultCode = rc;
     if (rc != 0) {
-        FailWithCode(Localization::Msg(QStringLiteral("_Err_CreatePrinter")), rc);
+        FailWithCode(pellum::lang::Msg(QStringLiteral("_Err_CreatePrinter")), rc);
         return false;
     }
     return true;
@@ -81,9 +82,15 @@ std::int32_t CpclRead(std::uint8_t* b, std::int32_t n, std::int32_t* got) {
     // the read ends at the buffer size or the port's timeout.
     return CpclReadDataEOF(b, 0, n, 0, 0x100, got);
 }
-std::int32_t TsplWrite(const QByteArray& b) { return TsplWriteData(b); }
-std::int32_t CpclWrite(const QByteArray& b) { return CpclWriteData(b); }
-std::int32_t EscWrite(const QByteArray& b) { return EscWriteData(b); }
+std::int32_t TsplWrite(const QByteArray& b) {
+    return TsplWriteData(b);
+}
+std::int32_t CpclWrite(const QByteArray& b) {
+    return CpclWriteData(b);
+}
+std::int32_t EscWrite(const QByteArray& b) {
+    return EscWriteData(b);
+}
 
 int Send(const QStringList& args) {
     QByteArray payload;
@@ -94,7 +101,8 @@ int Send(const QStringList& args) {
         if ((a == QLatin1String("--hex") || a == QLatin1String("--text")) && i + 1 < args.size()) {
             if (a == QLatin1String("--hex")) {
                 if (!ParseHex(args[++i], &payload))
-                    return Fail(QStringLiteral("--hex: not a sequence of hex byte values: ") + args[i],
+                    return Fail(QStringLiteral("--hex: not a sequence of hex byte values: ") +
+                                    args[i],
                                 kExitUsage);
             } else {
                 payload = pellum::ToAnsi(args[++i]);
@@ -124,16 +132,16 @@ int Send(const QStringList& args) {
     else
         return Fail(QStringLiteral("--lib takes tspl, cpcl or esc"), kExitUsage);
 
-    std::int32_t rc = ops.create(mdlGlobal::SdkModel);
+    std::int32_t rc = ops.create(pellum::current::SdkModel);
     if (rc != 0)
-        return FailWithCode(Localization::Msg(QStringLiteral("_Err_CreatePrinter")), rc);
-    rc = ops.open(mdlGlobal::CurrentPort);
+        return FailWithCode(pellum::lang::Msg(QStringLiteral("_Err_CreatePrinter")), rc);
+    rc = ops.open(pellum::current::CurrentPort);
     if (rc != 0 && rc != 5)
-        return FailWithCode(Localization::Msg(QStringLiteral("_Err_OpenPort")), rc);
+        return FailWithCode(pellum::lang::Msg(QStringLiteral("_Err_OpenPort")), rc);
     rc = ops.write(payload);
     if (rc != 0) {
         ops.close();
-        return FailWithCode(Localization::Msg(QStringLiteral("_Err_WriteData")), rc);
+        return FailWithCode(pellum::lang::Msg(QStringLiteral("_Err_WriteData")), rc);
     }
     if (readCount > 0) {
         std::vector<std::uint8_t> buffer(static_cast<size_t>(readCount));
@@ -142,7 +150,7 @@ int Send(const QStringList& args) {
         Print(HexText(QByteArray(reinterpret_cast<const char*>(buffer.data()), got)).trimmed());
         if (rc != 0 && got == 0) {
             ops.close();
-            return FailWithCode(Localization::Msg(QStringLiteral("_Err_ReadData")), rc);
+            return FailWithCode(pellum::lang::Msg(QStringLiteral("_Err_ReadData")), rc);
         }
     }
     ops.close();
@@ -152,7 +160,7 @@ int Send(const QStringList& args) {
 int Ports(const QStringList& args) {
     if (!args.isEmpty())
         return Fail(QStringLiteral("ports takes no arguments"), kExitUsage);
-    const QString portMap = mdlGlobal::FilesFolder + QStringLiteral("PortMap.ini");
+    const QString portMap = pellum::files::FilesFolder + QStringLiteral("PortMap.ini");
     for (const QString& kind : {QStringLiteral("COM"), QStringLiteral("LPT")})
         for (const auto& p : pellum::EnumerateSystemPorts(kind, portMap))
             Print(p.name + QLatin1Char('\t') + p.device);

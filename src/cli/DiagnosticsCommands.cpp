@@ -5,19 +5,20 @@
 #include "cli/CliCommon.h"
 
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Family.h"
+#include "core/Localization.h"
+#include "core/OptionTables.h"
 #include "diagnostics/PrinterInformation.h"
 #include "diagnostics/TestPrintJobs.h"
-#include "settings/OptionTables.h"
-#include "shell/Localization.h"
 #include "shell/ServiceFunctions.h"
-#include "shell/mdlGlobal.h"
 
 namespace pellumctl {
 
 namespace {
 
 QString Msg(const char* key) {
-    return Localization::Msg(QLatin1String(key));
+    return pellum::lang::Msg(QLatin1String(key));
 }
 
 int UsageError(const QString& text) {
@@ -31,7 +32,7 @@ bool ChooseFamily() {
     if (!ServiceFunctions::OpenForFunction())
         return false;
     if (Options().family >= 0)
-        mdlGlobal::CurrentFamily = Options().family;
+        pellum::current::CurrentFamily = Options().family;
     TsplClosePort();
     return true;
 }
@@ -43,7 +44,7 @@ int Info(const QStringList& args) {
         return kExitFailed;
     if (!ChooseFamily())
         return kExitFailed;
-    if (mdlGlobal::CurrentFamily == mdlGlobal::FamilyESC)
+    if (pellum::current::CurrentFamily == pellum::FamilyESC)
         return Fail(Msg("_Err_ProtocolFunction"));
     const PrinterInformation::Facts facts = PrinterInformation::ReadFacts();
     if (!facts.opened)
@@ -94,17 +95,18 @@ int PrintText(const QStringList& args) {
         return kExitFailed;
     if (!ChooseFamily())
         return kExitFailed;
-    const bool label = mdlGlobal::CurrentFamily == mdlGlobal::FamilyTSPL;
+    const bool label = pellum::current::CurrentFamily == pellum::FamilyTSPL;
     const TestPrintJobs::Outcome outcome =
         label ? TestPrintJobs::PrintLabel(text, w, h) : TestPrintJobs::PrintText(text, 0);
     // The main window re-creates the TSPL printer object afterwards.
-    TsplCreatePrinter(mdlGlobal::SdkModel);
+    TsplCreatePrinter(pellum::current::SdkModel);
     switch (outcome.step) {
     case TestPrintJobs::Outcome::Done:
         if (label)
             Print(QStringLiteral("label %1 mm x %2 mm printed").arg(w, h));
         else
-            Print(QStringLiteral("text job sent (family %1)").arg(int(mdlGlobal::CurrentFamily)));
+            Print(QStringLiteral("text job sent (family %1)")
+                      .arg(int(pellum::current::CurrentFamily)));
         return kExitOk;
     case TestPrintJobs::Outcome::OpenFailed:
         return FailWithCode(Msg("_Err_OpenPort"), outcome.code);

@@ -5,12 +5,13 @@
 #include "cli/CliCommon.h"
 
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Localization.h"
+#include "core/ProgramFiles.h"
 #include "downloads/FirmwarePackage.h"
 #include "downloads/ImageConversion.h"
 #include "downloads/PacketDownload.h"
 #include "settings/PrinterCMD.h"
-#include "shell/Localization.h"
-#include "shell/mdlGlobal.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -22,10 +23,10 @@ namespace {
 using namespace PacketDownload;
 
 QString Msg(const char* key) {
-    return Localization::Msg(QLatin1String(key));
+    return pellum::lang::Msg(QLatin1String(key));
 }
 QString Text(const char* key) {
-    return Localization::LangText(QLatin1String(key));
+    return pellum::lang::LangText(QLatin1String(key));
 }
 
 int UsageError(const QString& text) {
@@ -60,8 +61,8 @@ int FilesList(const QStringList& args) {
         return kExitFailed;
     for (const QString& storageClass : classes) {
         const QString reply = PrinterCMD::CmdGetVal(storageClass);
-        if (mdlGlobal::LastResultCode != 0)
-            return FailWithCode(Msg("_Err_ReadData"), mdlGlobal::LastResultCode);
+        if (pellum::current::LastResultCode != 0)
+            return FailWithCode(Msg("_Err_ReadData"), pellum::current::LastResultCode);
         for (const QString& entry : reply.split(QLatin1Char(','), Qt::SkipEmptyParts))
             Print(storageClass + QLatin1Char(' ') + entry);
     }
@@ -76,7 +77,7 @@ int FilesSpace(const QStringList& args) {
         return kExitFailed;
     CapacityInfo info;
     if (!QueryCapacity(!args.isEmpty(), &info))
-        return FailWithCode(Msg("_Err_ReadData"), mdlGlobal::LastResultCode);
+        return FailWithCode(Msg("_Err_ReadData"), pellum::current::LastResultCode);
     Print(QStringLiteral("used: ") + info.used);
     Print(QStringLiteral("remaining: ") + info.remaining);
     return kExitOk;
@@ -122,23 +123,23 @@ int FilesDownload(const QStringList& args) {
     if (!connection.ok())
         return kExitFailed;
     try {
-        if (!ImageConversion::ConvertImageFile(path, mdlGlobal::ConvertedBitmapPath, scale))
+        if (!ImageConversion::ConvertImageFile(path, pellum::files::ConvertedBitmapPath, scale))
             return kExitFailed;
         const int dpi = PrinterCMD::CmdGetVal(QStringLiteral("dpi")).trimmed().toInt();
-        if (!ImageConversion::CheckImageWidth(mdlGlobal::ConvertedBitmapPath,
+        if (!ImageConversion::CheckImageWidth(pellum::files::ConvertedBitmapPath,
                                               ImageConversion::MaxImageWidth(dpi)))
             return kExitFailed;
         DownloadState::DownloadData =
-            ImageConversion::BuildRasterRecord(mdlGlobal::ConvertedBitmapPath);
+            ImageConversion::BuildRasterRecord(pellum::files::ConvertedBitmapPath);
     } catch (const ImageConversion::ImageError& e) {
         return Fail(e.text());
     }
     if (!QueryCapacity(ram, nullptr))
-        return FailWithCode(Msg("_Err_ReadData"), mdlGlobal::LastResultCode);
+        return FailWithCode(Msg("_Err_ReadData"), pellum::current::LastResultCode);
     if (DownloadState::FreeCapacity < DownloadState::DownloadData.size())
         return Fail(Text("mNoSP"));
     if (!AnnounceDownload(kClassBitmaps, MemoryPrefix(ram) + stored))
-        return FailWithCode(Text("FormGDL_ErrIO"), mdlGlobal::LastResultCode);
+        return FailWithCode(Text("FormGDL_ErrIO"), pellum::current::LastResultCode);
     DownloadState::DownloadFileName = stored;
     DownloadState::PacketSize = kPacketSize;
     DownloadState::KbPerPacket = 1;
@@ -173,8 +174,8 @@ int FilesDelete(const QStringList& args) {
     if (!connection.ok())
         return kExitFailed;
     PrinterCMD::CmdDoArgs(QStringLiteral("delete"), args[0], name);
-    if (mdlGlobal::LastResultCode != 0)
-        return FailWithCode(Msg("_Err_WriteData"), mdlGlobal::LastResultCode);
+    if (pellum::current::LastResultCode != 0)
+        return FailWithCode(Msg("_Err_WriteData"), pellum::current::LastResultCode);
     return kExitOk;
 }
 
@@ -211,10 +212,10 @@ int Firmware(const QStringList& args) {
     if (!CreateSelectedPrinter())
         return kExitFailed;
     PrinterCMD::CmdDo(QStringLiteral("dfu"));
-    if (mdlGlobal::LastResultCode != 0)
-        return FailWithCode(Msg("_Err_WriteData"), mdlGlobal::LastResultCode);
-    const std::int32_t rc = TsplOpenPort(mdlGlobal::CurrentPort);
-    mdlGlobal::LastResultCode = rc;
+    if (pellum::current::LastResultCode != 0)
+        return FailWithCode(Msg("_Err_WriteData"), pellum::current::LastResultCode);
+    const std::int32_t rc = TsplOpenPort(pellum::current::CurrentPort);
+    pellum::current::LastResultCode = rc;
     if (rc != 0 && rc != 5)
         return FailWithCode(Msg("_Err_OpenPort"), rc);
     FirmwarePackage::Sender sender(package);

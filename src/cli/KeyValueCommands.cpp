@@ -4,18 +4,18 @@
 
 #include "connection/mdlPrinterLib.h"
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Localization.h"
 #include "settings/IdentityQueries.h"
 #include "settings/PrinterCMD.h"
-#include "shell/Localization.h"
 #include "shell/ServiceFunctions.h"
-#include "shell/mdlGlobal.h"
 
 namespace pellumctl {
 
 namespace {
 
 QString Msg(const char* key) {
-    return Localization::Msg(QLatin1String(key));
+    return pellum::lang::Msg(QLatin1String(key));
 }
 
 // Keys and arguments travel between double quotes without escaping, so a
@@ -33,7 +33,7 @@ int UsageError(const QString& text) {
 
 // The write or read that just ran, as an exit code.
 int Outcome(const char* messageKey) {
-    const std::int32_t code = mdlGlobal::LastResultCode;
+    const std::int32_t code = pellum::current::LastResultCode;
     return code == 0 ? kExitOk : FailWithCode(Msg(messageKey), code);
 }
 
@@ -45,7 +45,7 @@ int GetVal(const QStringList& args) {
     if (!CreateSelectedPrinter() || !PrinterCMD::CmdOpen())
         return kExitFailed;
     const QString value = PrinterCMD::CmdGetVal(args[0]);
-    const std::int32_t code = mdlGlobal::LastResultCode;
+    const std::int32_t code = pellum::current::LastResultCode;
     PrinterCMD::CmdClose();
     if (code != 0)
         return FailWithCode(Msg("_Err_ReadData"), code);
@@ -82,7 +82,7 @@ int Do(const QStringList& args) {
     if (!PrinterCMD::CmdOpen())
         return kExitFailed; // the open failure has been printed
     if (args.size() == 1)
-        mdlGlobal::LastResultCode = LibWriteData(PrinterCMD::LineDo(args[0])); // as CmdDo
+        pellum::current::LastResultCode = LibWriteData(PrinterCMD::LineDo(args[0])); // as CmdDo
     else if (args.size() == 2)
         PrinterCMD::CmdDoArg(args[0], args[1]);
     else
@@ -97,8 +97,8 @@ int Identity(const QStringList& args) {
         return UsageError(QStringLiteral("identity takes no arguments"));
     if (!CreateSelectedPrinter())
         return kExitFailed;
-    const std::int32_t opened = TsplOpenPort(mdlGlobal::CurrentPort);
-    mdlGlobal::LastResultCode = opened;
+    const std::int32_t opened = TsplOpenPort(pellum::current::CurrentPort);
+    pellum::current::LastResultCode = opened;
     if (opened != 0 && opened != 5)
         return FailWithCode(Msg("_Err_OpenPort"), opened);
     Print(QStringLiteral("emulation code: %1").arg(IdentityQueries::QueryEmulation()));
@@ -134,10 +134,10 @@ int Service(const QStringList& args) {
         return Outcome("_Err_WriteData");
     }
 
-    mdlGlobal::LastResultCode = 0;
+    pellum::current::LastResultCode = 0;
     if (!ServiceFunctions::OpenForFunction())
         return kExitFailed;
-    mdlGlobal::LastResultCode = 0;
+    pellum::current::LastResultCode = 0;
     if (what == QLatin1String("config-page")) {
         ServiceFunctions::PrintConfigPage();
     } else if (what == QLatin1String("learn")) {

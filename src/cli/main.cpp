@@ -14,13 +14,16 @@
 //   --yes          answer confirmations with OK
 #include "cli/CliCommon.h"
 
+#include "core/CurrentPrinter.h"
+#include "core/Family.h"
+#include "core/Localization.h"
+#include "core/ModelLists.h"
+#include "core/ProgramFiles.h"
+#include "core/TextTools.h"
 #include "platform/ProgramFolder.h"
 #include "platform/UserDialogs.h"
-#include "shell/Localization.h"
 #include "shell/PrinterList.h"
 #include "shell/StartUp.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
 
 #include <QCoreApplication>
 
@@ -96,25 +99,27 @@ int SelectPrinter() {
                                        .arg(entries.size()),
                                    pellumctl::kExitUsage);
         const auto& e = entries[g_options.printerEntry - 1];
-        mdlGlobal::CurrentModel = e.model;
-        mdlGlobal::CurrentPort = e.port;
+        pellum::current::CurrentModel = e.model;
+        pellum::current::CurrentPort = e.port;
     }
     if (!g_options.model.isEmpty())
-        mdlGlobal::CurrentModel = g_options.model;
+        pellum::current::CurrentModel = g_options.model;
     if (!g_options.port.isEmpty())
-        mdlGlobal::CurrentPort = g_options.port;
-    mdlGlobal::SdkModel = mdlFunction::ReadIniString(mdlGlobal::kMapFile, QStringLiteral("Map"),
-                                                     mdlGlobal::CurrentModel.trimmed());
-    if (mdlGlobal::SdkModel.isEmpty())
-        mdlGlobal::SdkModel = mdlGlobal::kDefaultSdkModel;
-    mdlGlobal::CurrentFamily = g_options.family >= 0 ? g_options.family : mdlGlobal::FamilyTSPL;
+        pellum::current::CurrentPort = g_options.port;
+    pellum::current::SdkModel = pellum::text::ReadIniString(
+        pellum::files::kMapFile, QStringLiteral("Map"), pellum::current::CurrentModel.trimmed());
+    if (pellum::current::SdkModel.isEmpty())
+        pellum::current::SdkModel = pellum::files::kDefaultSdkModel;
+    pellum::current::CurrentFamily = g_options.family >= 0 ? g_options.family : pellum::FamilyTSPL;
     return pellumctl::kExitOk;
 }
 
 } // namespace
 
 namespace pellumctl {
-const GlobalOptions& Options() { return g_options; }
+const GlobalOptions& Options() {
+    return g_options;
+}
 } // namespace pellumctl
 
 int main(int argc, char** argv) {
@@ -144,7 +149,7 @@ int main(int argc, char** argv) {
 
     StartUp::InitialiseFolders(pellum::ExecutableFolder(), g_options.filesFolder);
     StartUp::InitialiseLanguage();
-    mdlFunction::CacheModelLists();
+    pellum::models::CacheModelLists();
     static pellum::ConsoleDialogs dialogs(g_options.yes);
     pellum::SetDialogs(&dialogs);
     for (const QString& problem : StartUp::LoadLibraries())

@@ -1,33 +1,45 @@
 #include "connection/mdlPrinterLib.h"
 
 #include "connection/Backend.h"
-#include "shell/mdlGlobal.h"
+#include "core/CurrentPrinter.h"
+#include "core/Family.h"
 
 using namespace pellum::connection;
 
 LibraryId LibraryForFamily(std::int32_t family) {
-    if (family == mdlGlobal::FamilyESC)
+    if (family == pellum::FamilyESC)
         return LibraryId::ESC;
-    if (family == mdlGlobal::FamilyCPCL)
+    if (family == pellum::FamilyCPCL)
         return LibraryId::CPCL;
     return LibraryId::TSPL;
 }
 
 namespace {
 Backend& Current() {
-    switch (LibraryForFamily(mdlGlobal::CurrentFamily.load())) {
-    case LibraryId::ESC: return EscBackend();
-    case LibraryId::CPCL: return CpclBackend();
-    case LibraryId::TSPL: break;
+    switch (LibraryForFamily(pellum::current::CurrentFamily.load())) {
+    case LibraryId::ESC:
+        return EscBackend();
+    case LibraryId::CPCL:
+        return CpclBackend();
+    case LibraryId::TSPL:
+        break;
     }
     return TsplBackend();
 }
 } // namespace
 
-std::int32_t LibCreatePrinter(const QString& libraryModel) { return Current().Create(libraryModel); }
-std::int32_t LibDestroyPrinter() { return Current().Destroy(); }
-std::int32_t LibOpenPort(const QString& port) { return Current().Open(port); }
-std::int32_t LibClosePort() { return Current().Close(); }
+std::int32_t LibCreatePrinter(const QString& libraryModel) {
+    return Current().Create(libraryModel);
+}
+std::int32_t LibDestroyPrinter() {
+    return Current().Destroy();
+}
+std::int32_t LibOpenPort(const QString& port) {
+    return Current().Open(port);
+}
+std::int32_t LibClosePort() {
+    return Current().Close();
+}
 std::int32_t LibWriteData(const std::uint8_t* bytes, std::int32_t count) {
     return Current().Write(bytes, count);
 }

@@ -1,13 +1,14 @@
 #include "diagnostics/FormCommandTest.h"
 
 #include "connection/mdlPrinterLib_ESC.h"
+#include "core/CurrentPrinter.h"
+#include "core/Localization.h"
+#include "core/ProgramFiles.h"
 #include "diagnostics/ConsoleCommands.h"
 #include "diagnostics/HexText.h"
+#include "gui/GuiLanguage.h"
 #include "platform/Delay.h"
 #include "platform/UserDialogs.h"
-#include "shell/GuiLanguage.h"
-#include "shell/Localization.h"
-#include "shell/mdlGlobal.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -31,8 +32,8 @@
 #include <climits>
 #include <vector>
 
-using Localization::LangText;
-using Localization::Msg;
+using pellum::lang::LangText;
+using pellum::lang::Msg;
 
 namespace {
 
@@ -200,18 +201,18 @@ void T_frmCommandTest::BuildControls() {
 }
 
 void T_frmCommandTest::FormShow() {
-    setWindowIcon(QIcon(mdlGlobal::IconPath()));
+    setWindowIcon(QIcon(pellum::files::IconPath()));
     LoopCount = 0;
     InitLanguage();
-    Localization::ApplyLanguageFont(this);
+    pellum::lang::ApplyLanguageFont(this);
     adjustSize();
     setFixedSize(size().expandedTo(QSize(640, 520)));
     PortOpenFlag = false;
     const std::int32_t rc = EscCreatePrinter(kConsoleLibraryModel);
-    mdlGlobal::LastResultCode = rc;
+    pellum::current::LastResultCode = rc;
     if (rc != 0)
-        Localization::ErrorBox(
-            Localization::WithCode(Msg(QStringLiteral("_Err_CreatePrinter")), rc));
+        pellum::lang::ErrorBox(
+            pellum::lang::WithCode(Msg(QStringLiteral("_Err_CreatePrinter")), rc));
 }
 
 void T_frmCommandTest::InitLanguage() {
@@ -278,7 +279,7 @@ void T_frmCommandTest::CommandChange() {
         std::uint8_t lead = 0;
         // A valid byte that is reported is a lead byte without its partner.
         const bool pairMissing = ConsoleCommands::ParseHexByte(bad, &lead);
-        Localization::ErrorBox(LangText(QLatin1String(pairMissing ? "FormCommandTest_Err_HexPair"
+        pellum::lang::ErrorBox(LangText(QLatin1String(pairMissing ? "FormCommandTest_Err_HexPair"
                                                                   : "FormCommandTest_Err_HexPiece"))
                                    .replace(QStringLiteral("%1"), bad));
         return;
@@ -314,13 +315,13 @@ void T_frmCommandTest::btnLoadFileClick() {
     m_txtLoadFileName->setText(path);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        Localization::ErrorBox(LangText(QStringLiteral("FormCommandTest_Err_ReadFile"))
+        pellum::lang::ErrorBox(LangText(QStringLiteral("FormCommandTest_Err_ReadFile"))
                                    .replace(QStringLiteral("%1"), file.errorString()));
         return;
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        Localization::ErrorBox(LangText(QStringLiteral("FormCommandTest_Err_ReadFile"))
+        pellum::lang::ErrorBox(LangText(QStringLiteral("FormCommandTest_Err_ReadFile"))
                                    .replace(QStringLiteral("%1"), file.errorString()));
         return;
     }
@@ -333,10 +334,10 @@ void T_frmCommandTest::btnLoadFileClick() {
 bool T_frmCommandTest::OpenIfNeeded() {
     if (PortOpenFlag)
         return true;
-    const std::int32_t rc = EscOpenPort(mdlGlobal::CurrentPort);
-    mdlGlobal::LastResultCode = rc;
+    const std::int32_t rc = EscOpenPort(pellum::current::CurrentPort);
+    pellum::current::LastResultCode = rc;
     if (rc != 0 && rc != 5) {
-        Localization::ErrorBox(Localization::WithCode(Msg(QStringLiteral("_Err_OpenPort")), rc));
+        pellum::lang::ErrorBox(pellum::lang::WithCode(Msg(QStringLiteral("_Err_OpenPort")), rc));
         return false;
     }
     PortOpenFlag = true;
@@ -346,7 +347,7 @@ bool T_frmCommandTest::OpenIfNeeded() {
 bool T_frmCommandTest::TakeNumber(QLineEdit* edit, int minimum, int maximum, int* value) {
     if (ConsoleCommands::ParseDecimal(edit->text(), minimum, maximum, value))
         return true;
-    Localization::ErrorBox(LangText(QStringLiteral("FormCommandTest_Err_Number"))
+    pellum::lang::ErrorBox(LangText(QStringLiteral("FormCommandTest_Err_Number"))
                                .replace(QStringLiteral("%1"), edit->text())
                                .replace(QStringLiteral("%2"), QString::number(minimum))
                                .replace(QStringLiteral("%3"), QString::number(maximum)));
@@ -380,7 +381,7 @@ void T_frmCommandTest::btnSendClick() {
             // Nothing is sent: the printer never gets bytes the user did not
             // give (a bad piece is not replaced by zero bytes).
             SendBuffer.clear();
-            Localization::ErrorBox(ConsoleCommands::CommandErrorText(badIndex, badPiece));
+            pellum::lang::ErrorBox(ConsoleCommands::CommandErrorText(badIndex, badPiece));
             return;
         }
     }
@@ -401,7 +402,7 @@ void T_frmCommandTest::btnSendClick() {
     if (ReadAfterSend) {
         pellum::Delay(kReadWaitMs);
         if (!ReadOnce())
-            Localization::ErrorBox(Msg(QStringLiteral("_Err_ReadData")));
+            pellum::lang::ErrorBox(Msg(QStringLiteral("_Err_ReadData")));
     }
 }
 
@@ -414,7 +415,7 @@ void T_frmCommandTest::AppendReceived(const QByteArray& bytes) {
 bool T_frmCommandTest::ReadOnce() {
     std::vector<std::uint8_t> buffer(std::size_t(ReadLength), 0);
     std::int32_t count = 0;
-    mdlGlobal::LastResultCode = EscReadData(buffer.data(), ReadLength, &count);
+    pellum::current::LastResultCode = EscReadData(buffer.data(), ReadLength, &count);
     if (count > ReadLength)
         count = ReadLength;
     if (count <= 0)
@@ -447,7 +448,7 @@ void T_frmCommandTest::btnReadDataClick() {
         return;
     std::vector<std::uint8_t> buffer(std::size_t(length), 0);
     std::int32_t count = 0;
-    mdlGlobal::LastResultCode =
+    pellum::current::LastResultCode =
         EscReadDataRetry(buffer.data(), length, &count, kReadAttempts, kReadIntervalMs);
     if (count > length)
         count = length;

@@ -4,7 +4,7 @@
 // hexadecimal.
 #pragma once
 
-#include "shell/GuiFormDialog.h"
+#include "gui/GuiFormDialog.h"
 
 #include <QByteArray>
 #include <QDialog>

@@ -1,9 +1,9 @@
 #include "diagnostics/FormPrintText.h"
 
+#include "core/Localization.h"
+#include "core/ProgramFiles.h"
 #include "diagnostics/TestPrintJobs.h"
-#include "shell/GuiLanguage.h"
-#include "shell/Localization.h"
-#include "shell/mdlGlobal.h"
+#include "gui/GuiLanguage.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -19,8 +19,8 @@
 
 #include <algorithm>
 
-using Localization::LangText;
-using Localization::Msg;
+using pellum::lang::LangText;
+using pellum::lang::Msg;
 
 T_frmPrintText::T_frmPrintText(QWidget* parent) : FormDialog(parent) {
     setObjectName(QStringLiteral("T_frmPrintText"));
@@ -68,9 +68,9 @@ T_frmPrintText::T_frmPrintText(QWidget* parent) : FormDialog(parent) {
 }
 
 void T_frmPrintText::FormShow() {
-    setWindowIcon(QIcon(mdlGlobal::IconPath()));
+    setWindowIcon(QIcon(pellum::files::IconPath()));
     InitLanguage();
-    Localization::ApplyLanguageFont(this);
+    pellum::lang::ApplyLanguageFont(this);
     adjustSize();
     setFixedSize(size().expandedTo(QSize(420, 320)));
     PlaceCheckBox();
@@ -107,8 +107,8 @@ void T_frmPrintText::InitLanguage() {
     m_lblContent->setText(LangText(QStringLiteral("FormPrintText_lblContent")));
     // Chinese captions are wider per character: fewer blanks leave the same
     // room for the check box.
-    const bool chinese = mdlGlobal::LanguageId == QLatin1String("2052") ||
-                         mdlGlobal::LanguageId == QLatin1String("1028");
+    const bool chinese = pellum::lang::LanguageId == QLatin1String("2052") ||
+                         pellum::lang::LanguageId == QLatin1String("1028");
     m_gpbLanguage->setTitle(QString(chinese ? 3 : 5, QLatin1Char(' ')) +
                             LangText(QStringLiteral("FormPrintText_chkLanguage")));
     m_lblLanguage->setText(LangText(QStringLiteral("FormPrintText_lblLanguage")));
@@ -140,16 +140,16 @@ void T_frmPrintText::btnPrintClick() {
     case TestPrintJobs::Outcome::Done:
         break;
     case TestPrintJobs::Outcome::OpenFailed:
-        Localization::ErrorBox(Msg(QStringLiteral("_Err_OpenPort")));
+        pellum::lang::ErrorBox(Msg(QStringLiteral("_Err_OpenPort")));
         break;
     case TestPrintJobs::Outcome::EmptyText:
-        Localization::ErrorBox(Msg(QStringLiteral("_Err_ImportNull")));
+        pellum::lang::ErrorBox(Msg(QStringLiteral("_Err_ImportNull")));
         break;
     case TestPrintJobs::Outcome::WriteFailed:
-        Localization::ErrorBox(Msg(QStringLiteral("_Err_WriteData")));
+        pellum::lang::ErrorBox(Msg(QStringLiteral("_Err_WriteData")));
         break;
     case TestPrintJobs::Outcome::UnknownCodePage:
-        Localization::ErrorBox(LangText(QStringLiteral("FormPrintText_Err_CodePage")));
+        pellum::lang::ErrorBox(LangText(QStringLiteral("FormPrintText_Err_CodePage")));
         break;
     }
 }

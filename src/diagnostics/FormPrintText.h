@@ -3,7 +3,7 @@
 // the ANSI code page or in a chosen one.
 #pragma once
 
-#include "shell/GuiFormDialog.h"
+#include "gui/GuiFormDialog.h"
 
 #include <QDialog>
 

@@ -1,8 +1,8 @@
 #include "diagnostics/FormPrintText_Label.h"
 
+#include "core/Localization.h"
 #include "diagnostics/TestPrintJobs.h"
-#include "shell/GuiLanguage.h"
-#include "shell/Localization.h"
+#include "gui/GuiLanguage.h"
 
 #include <QFocusEvent>
 #include <QGridLayout>
@@ -14,8 +14,8 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
-using Localization::LangText;
-using Localization::Msg;
+using pellum::lang::LangText;
+using pellum::lang::Msg;
 
 namespace {
 
@@ -87,7 +87,7 @@ T_frmPrintTextLabel::T_frmPrintTextLabel(const QString& paperWidth, QWidget* par
 
 void T_frmPrintTextLabel::FormShow() {
     InitLanguage();
-    Localization::ApplyLanguageFont(this);
+    pellum::lang::ApplyLanguageFont(this);
     adjustSize();
     setFixedSize(size().expandedTo(QSize(420, 320)));
 }
@@ -108,7 +108,7 @@ bool T_frmPrintTextLabel::CheckValue(QLineEdit* box) {
                         ? TestPrintJobs::ClampWidth(box->text(), m_paperWidth.toInt(), &clamped)
                         : TestPrintJobs::ClampHeight(box->text(), &clamped);
     if (!ok) {
-        Localization::ErrorBox(LangText(QStringLiteral("FormPrintTextLabel_Err_NotANumber"))
+        pellum::lang::ErrorBox(LangText(QStringLiteral("FormPrintTextLabel_Err_NotANumber"))
                                    .replace(QStringLiteral("%1"), box->text()));
         return false;
     }
@@ -128,15 +128,15 @@ void T_frmPrintTextLabel::btnPrintClick() {
     case TestPrintJobs::Outcome::Done:
         break;
     case TestPrintJobs::Outcome::OpenFailed:
-        Localization::ErrorBox(
-            Localization::WithCode(Msg(QStringLiteral("_Err_OpenPort")), outcome.code));
+        pellum::lang::ErrorBox(
+            pellum::lang::WithCode(Msg(QStringLiteral("_Err_OpenPort")), outcome.code));
         break;
     case TestPrintJobs::Outcome::EmptyText:
-        Localization::ErrorBox(Msg(QStringLiteral("_Err_ImportNull")));
+        pellum::lang::ErrorBox(Msg(QStringLiteral("_Err_ImportNull")));
         break;
     case TestPrintJobs::Outcome::WriteFailed:
     case TestPrintJobs::Outcome::UnknownCodePage:
-        Localization::ErrorBox(Msg(QStringLiteral("_Err_WriteData")));
+        pellum::lang::ErrorBox(Msg(QStringLiteral("_Err_WriteData")));
         break;
     }
 }

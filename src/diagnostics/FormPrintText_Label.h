@@ -2,7 +2,7 @@
 // printed as one TEXT command each on a label of the given size.
 #pragma once
 
-#include "shell/GuiFormDialog.h"
+#include "gui/GuiFormDialog.h"
 
 #include <QDialog>
 

@@ -1,9 +1,8 @@
 #include "diagnostics/FormPrinterInformation.h"
 
+#include "core/Localization.h"
 #include "diagnostics/PrinterInformation.h"
-#include "shell/GuiLanguage.h"
-#include "shell/Localization.h"
-#include "shell/mdlGlobal.h"
+#include "gui/GuiLanguage.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -11,8 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-using Localization::LangText;
-using Localization::Msg;
+using pellum::lang::LangText;
+using pellum::lang::Msg;
 
 T_frmPrinterInformation::T_frmPrinterInformation(QWidget* parent) : FormDialog(parent) {
     setObjectName(QStringLiteral("T_frmPrinterInformation"));
@@ -56,7 +55,7 @@ void T_frmPrinterInformation::InitLanguage() {
 
 void T_frmPrinterInformation::FormShow() {
     InitLanguage();
-    Localization::ApplyLanguageFont(this);
+    pellum::lang::ApplyLanguageFont(this);
     m_lblProduceDateV->clear();
     m_lblPrintLengthV->clear();
     m_lblFirmwareVerV->clear();
@@ -64,8 +63,8 @@ void T_frmPrinterInformation::FormShow() {
     setFixedSize(size().expandedTo(QSize(360, 140)));
     const PrinterInformation::Facts facts = PrinterInformation::ReadFacts();
     if (!facts.opened) {
-        Localization::ErrorBox(
-            Localization::WithCode(Msg(QStringLiteral("_Err_OpenPort")), facts.openCode));
+        pellum::lang::ErrorBox(
+            pellum::lang::WithCode(Msg(QStringLiteral("_Err_OpenPort")), facts.openCode));
         return;
     }
     m_lblProduceDateV->setText(facts.produceDate);

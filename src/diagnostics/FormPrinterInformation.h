@@ -3,7 +3,7 @@
 // when the window is shown.
 #pragma once
 
-#include "shell/GuiFormDialog.h"
+#include "gui/GuiFormDialog.h"
 
 #include <QDialog>
 

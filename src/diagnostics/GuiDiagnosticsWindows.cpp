@@ -1,9 +1,9 @@
+#include "core/OptionTables.h"
 #include "diagnostics/FormCommandTest.h"
 #include "diagnostics/FormPrintText.h"
 #include "diagnostics/FormPrintText_Label.h"
 #include "diagnostics/FormPrinterInformation.h"
-#include "settings/OptionTables.h"
-#include "shell/GuiWindowRegistry.h"
+#include "gui/GuiWindowRegistry.h"
 
 namespace pellum {
 

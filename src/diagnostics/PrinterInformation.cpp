@@ -1,10 +1,10 @@
 #include "diagnostics/PrinterInformation.h"
 
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Localization.h"
+#include "core/ModelLists.h"
 #include "settings/IdentityQueries.h"
-#include "shell/Localization.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
 
 #include <QLocale>
 
@@ -63,11 +63,11 @@ QDate ProduceDate(const QString& serial, bool brisaLayout, const QDate& today) {
 
 QString ProduceDateText(const QString& serial) {
     if (serial.isEmpty() || serial.startsWith(QLatin1String("XXXXX")))
-        return Localization::Msg(QStringLiteral("_Err_ReadData"));
-    const QDate date = ProduceDate(serial, mdlFunction::ModelIn(QStringLiteral("Brisa_Serial")),
+        return pellum::lang::Msg(QStringLiteral("_Err_ReadData"));
+    const QDate date = ProduceDate(serial, pellum::models::ModelIn(QStringLiteral("Brisa_Serial")),
                                    QDate::currentDate());
     if (!date.isValid())
-        return Localization::LangText(QStringLiteral("FormPrinterInformation_NoDate"))
+        return pellum::lang::LangText(QStringLiteral("FormPrinterInformation_NoDate"))
             .replace(QStringLiteral("%1"), serial);
     return QLocale::system().toString(date, QLocale::ShortFormat);
 }
@@ -78,8 +78,8 @@ QString GetProduceDate() {
 
 Facts ReadFacts() {
     Facts facts;
-    facts.openCode = TsplOpenPort(mdlGlobal::CurrentPort);
-    mdlGlobal::LastResultCode = facts.openCode;
+    facts.openCode = TsplOpenPort(pellum::current::CurrentPort);
+    pellum::current::LastResultCode = facts.openCode;
     if (facts.openCode != 0 && facts.openCode != 5)
         return facts;
     facts.opened = true;

@@ -2,9 +2,10 @@
 
 #include "connection/mdlPrinterLib.h"
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Family.h"
+#include "core/ModelLists.h"
 #include "platform/AnsiCodec.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
 
 namespace TestPrintJobs {
 
@@ -69,12 +70,12 @@ QList<QByteArray> LabelJob(const QString& text, const QString& width, const QStr
 
 QString TextJob(const QString& text, std::int32_t family) {
     switch (family) {
-    case mdlGlobal::FamilyCPCL:
+    case pellum::FamilyCPCL:
         return text + QStringLiteral("\r\n");
-    case mdlGlobal::FamilyZPL:
+    case pellum::FamilyZPL:
         return QStringLiteral("^XA\r\n^FO0,0^CI14^A@N,24,24,SIMSUN.TTF^FD") + text +
                QStringLiteral("^FS\r\n^XZ\r\n");
-    case mdlGlobal::FamilyEPL:
+    case pellum::FamilyEPL:
         return QStringLiteral("N\r\nA300,10,0,1,2,2,N,\"") + text + QStringLiteral("\"\r\nP1\r\n");
     default:
         return text + QLatin1Char('\n');
@@ -120,17 +121,17 @@ bool ClampHeight(const QString& text, QString* clamped) {
 }
 
 Outcome PrintLabel(const QString& text, const QString& width, const QString& height) {
-    const std::int32_t opened = TsplOpenPort(mdlGlobal::CurrentPort);
-    mdlGlobal::LastResultCode = opened;
+    const std::int32_t opened = TsplOpenPort(pellum::current::CurrentPort);
+    pellum::current::LastResultCode = opened;
     if (!Usable(opened))
         return {Outcome::OpenFailed, opened};
     if (text.trimmed().isEmpty())
         return {Outcome::EmptyText, 0};
     const QList<QByteArray> writes =
-        LabelJob(text, width, height, mdlFunction::ModelIn(QStringLiteral("UseVectorFont")));
+        LabelJob(text, width, height, pellum::models::ModelIn(QStringLiteral("UseVectorFont")));
     for (qsizetype i = 0; i < writes.size(); ++i) {
         const std::int32_t code = TsplWriteData(writes[i]);
-        mdlGlobal::LastResultCode = code;
+        pellum::current::LastResultCode = code;
         // Only the first (CLS) and the last (PRINT 1) write decide; the
         // size and text lines go on regardless.
         const bool decides = i == 0 || i == writes.size() - 1;
@@ -142,24 +143,24 @@ Outcome PrintLabel(const QString& text, const QString& width, const QString& hei
 }
 
 Outcome PrintText(const QString& text, int codePage) {
-    mdlGlobal::LastResultCode = LibCreatePrinter(mdlGlobal::SdkModel);
-    const std::int32_t opened = LibOpenPort(mdlGlobal::CurrentPort);
-    mdlGlobal::LastResultCode = opened;
+    pellum::current::LastResultCode = LibCreatePrinter(pellum::current::SdkModel);
+    const std::int32_t opened = LibOpenPort(pellum::current::CurrentPort);
+    pellum::current::LastResultCode = opened;
     if (!Usable(opened))
         return {Outcome::OpenFailed, opened};
     if (text.trimmed().isEmpty())
         return {Outcome::EmptyText, 0};
-    const QString job = TextJob(WithCrLf(text), mdlGlobal::CurrentFamily);
+    const QString job = TextJob(WithCrLf(text), pellum::current::CurrentFamily);
     const QByteArray bytes =
         codePage == 0 ? pellum::ToAnsi(job) : pellum::ToCodePage(job, codePage);
     // A code page the system cannot convert to gives no bytes; nothing is
     // sent then, not even the mode prefix.
     if (codePage < 0 || bytes.isEmpty())
         return {Outcome::UnknownCodePage, 0};
-    if (mdlFunction::ModelIn(QStringLiteral("Send1B53First")))
-        mdlGlobal::LastResultCode = LibWriteData(kStandardMode);
+    if (pellum::models::ModelIn(QStringLiteral("Send1B53First")))
+        pellum::current::LastResultCode = LibWriteData(kStandardMode);
     const std::int32_t code = LibWriteData(bytes);
-    mdlGlobal::LastResultCode = code;
+    pellum::current::LastResultCode = code;
     if (code != 0)
         return {Outcome::WriteFailed, code};
     LibClosePort();

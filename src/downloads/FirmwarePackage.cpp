@@ -1,9 +1,9 @@
 #include "downloads/FirmwarePackage.h"
 
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Localization.h"
 #include "platform/Delay.h"
-#include "shell/Localization.h"
-#include "shell/mdlGlobal.h"
 
 namespace FirmwarePackage {
 
@@ -80,14 +80,14 @@ QString StatusMessageKey(int status) {
 }
 
 QString StatusMessage(int status) {
-    const QString text = Localization::LangText(StatusMessageKey(status));
-    return status > 6 ? Localization::WithCode(text, status) : text;
+    const QString text = pellum::lang::LangText(StatusMessageKey(status));
+    return status > 6 ? pellum::lang::WithCode(text, status) : text;
 }
 
 Sender::Sender(QByteArray package) : m_package(std::move(package)) {}
 
 Sender::Result Sender::Fail(const QString& message) {
-    Localization::ErrorBox(message);
+    pellum::lang::ErrorBox(message);
     return Result::Failed;
 }
 
@@ -95,45 +95,45 @@ Sender::Result Sender::FinalStatus() {
     for (int read = 1; read <= kFinalStatusReads; ++read) {
         std::uint8_t status = 0;
         std::int32_t count = 0;
-        mdlGlobal::LastResultCode = TsplReadData(&status, 1, &count);
+        pellum::current::LastResultCode = TsplReadData(&status, 1, &count);
         if (count >= 1) {
             if (status != 0)
                 return Fail(StatusMessage(status));
             TsplClosePort();
-            Localization::InfoBox(Localization::Msg(QStringLiteral("_DownloadSuccess")));
+            pellum::lang::InfoBox(pellum::lang::Msg(QStringLiteral("_DownloadSuccess")));
             return Result::Done;
         }
         if (read < kFinalStatusReads)
             pellum::Delay(kFinalStatusPause);
     }
-    return Fail(Localization::Msg(QStringLiteral("_Err_ReadData")));
+    return Fail(pellum::lang::Msg(QStringLiteral("_Err_ReadData")));
 }
 
 Sender::Result Sender::Step() {
     if (m_position >= m_package.size())
         return FinalStatus();
-    const QString ioError = Localization::LangText(QStringLiteral("FormGDL_ErrIO"));
+    const QString ioError = pellum::lang::LangText(QStringLiteral("FormGDL_ErrIO"));
     if (m_header) {
         if (m_package.size() - m_position < kHeaderSize)
-            return Fail(Localization::LangText(QStringLiteral("FormGDL_err_Package")));
+            return Fail(pellum::lang::LangText(QStringLiteral("FormGDL_err_Package")));
         const QByteArray header = m_package.mid(m_position, kHeaderSize);
         m_bodyStart = m_position + kHeaderSize;
         m_bodySize = qsizetype(U32(header, 4));
         if (m_bodySize > m_package.size() - m_bodyStart)
-            return Fail(Localization::LangText(QStringLiteral("FormGDL_err_Package")));
+            return Fail(pellum::lang::LangText(QStringLiteral("FormGDL_err_Package")));
         m_position += kHeaderSize;
         m_header = false;
         const std::int32_t written = TsplWriteData(header);
-        mdlGlobal::LastResultCode = written;
+        pellum::current::LastResultCode = written;
         if (written != 0)
             return Fail(ioError);
         pellum::Delay(kHeaderStatusWait);
         std::uint8_t status = 0;
         std::int32_t count = 0;
-        mdlGlobal::LastResultCode =
+        pellum::current::LastResultCode =
             TsplReadDataRetry(&status, 1, &count, kStatusReadAttempts, kStatusReadPause);
         if (count < 1)
-            return Fail(Localization::Msg(QStringLiteral("_Err_ReadData")));
+            return Fail(pellum::lang::Msg(QStringLiteral("_Err_ReadData")));
         if (status != 0)
             return Fail(StatusMessage(status));
     } else {
@@ -146,7 +146,7 @@ Sender::Result Sender::Step() {
         const std::int32_t written =
             TsplWriteData(reinterpret_cast<const std::uint8_t*>(m_package.constData()) + m_position,
                           std::int32_t(n));
-        mdlGlobal::LastResultCode = written;
+        pellum::current::LastResultCode = written;
         if (written != 0)
             return Fail(ioError);
         m_position += n;

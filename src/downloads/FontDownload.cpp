@@ -1,18 +1,18 @@
 #include "downloads/FontDownload.h"
 
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Localization.h"
 #include "platform/AnsiCodec.h"
 #include "platform/Delay.h"
 #include "settings/PrinterCMD.h"
-#include "shell/Localization.h"
-#include "shell/mdlGlobal.h"
 
 namespace FontDownload {
 
 namespace {
 
 QString Text(const char* key) {
-    return Localization::LangText(QLatin1String(key));
+    return pellum::lang::LangText(QLatin1String(key));
 }
 
 } // namespace
@@ -89,9 +89,9 @@ UserFontSender::Result UserFontSender::Step() {
     const QByteArray packet = BuildDownloadPacket(m_data, m_offset, std::uint32_t(m_index),
                                                   PacketFill::UserFont, kPacketSize);
     const std::int32_t written = TsplWriteData(packet);
-    mdlGlobal::LastResultCode = written;
+    pellum::current::LastResultCode = written;
     if (written != 0) {
-        Localization::ErrorBox(Text("FormDownloadFont_ErrIO"));
+        pellum::lang::ErrorBox(Text("FormDownloadFont_ErrIO"));
         return Result::Failed;
     }
     m_offset += kPacketSize;
@@ -101,7 +101,7 @@ UserFontSender::Result UserFontSender::Step() {
     pellum::Delay(m_index == 1 ? kWaitAfterFirstPacket : kWaitAfterPacket);
     QByteArray reply(kAckSize, '\0');
     std::int32_t count = 0;
-    mdlGlobal::LastResultCode =
+    pellum::current::LastResultCode =
         TsplReadDataRetry(reinterpret_cast<std::uint8_t*>(reply.data()), kAckSize, &count,
                           kAckReadAttempts, kAckReadPause);
     reply.truncate(std::max(0, std::min<int>(count, kAckSize)));
@@ -109,10 +109,10 @@ UserFontSender::Result UserFontSender::Step() {
     case AckResult::Accepted:
         break;
     case AckResult::BadChecksum:
-        Localization::ErrorBox(Localization::Msg(QStringLiteral("_Err_CheckSum")));
+        pellum::lang::ErrorBox(pellum::lang::Msg(QStringLiteral("_Err_CheckSum")));
         return Result::Failed;
     case AckResult::Bad:
-        Localization::ErrorBox(Text("FormDownloadFont_ErrIO"));
+        pellum::lang::ErrorBox(Text("FormDownloadFont_ErrIO"));
         return Result::Failed;
     }
     if (m_index < m_count)
@@ -120,7 +120,7 @@ UserFontSender::Result UserFontSender::Step() {
     TsplClosePort();
     if (onComplete)
         onComplete();
-    Localization::InfoBox(Localization::Msg(QStringLiteral("_DownloadSuccess")));
+    pellum::lang::InfoBox(pellum::lang::Msg(QStringLiteral("_DownloadSuccess")));
     return Result::Done;
 }
 

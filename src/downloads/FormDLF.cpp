@@ -1,16 +1,18 @@
 #include "downloads/FormDLF.h"
 
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Family.h"
+#include "core/Localization.h"
+#include "core/OptionTables.h"
+#include "core/ProgramFiles.h"
 #include "downloads/FontDownload.h"
 #include "downloads/GuiDownloadCommon.h"
 #include "downloads/PacketDownload.h"
+#include "gui/GuiLanguage.h"
 #include "platform/Delay.h"
 #include "platform/UserDialogs.h"
-#include "settings/OptionTables.h"
 #include "settings/PrinterCMD.h"
-#include "shell/GuiLanguage.h"
-#include "shell/Localization.h"
-#include "shell/mdlGlobal.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -36,10 +38,10 @@ using namespace PacketDownload;
 namespace {
 
 QString Msg(const char* key) {
-    return Localization::Msg(QLatin1String(key));
+    return pellum::lang::Msg(QLatin1String(key));
 }
 QString Text(const char* key) {
-    return Localization::LangText(QLatin1String(key));
+    return pellum::lang::LangText(QLatin1String(key));
 }
 
 template <typename T> T* Named(T* widget, const char* name) {
@@ -54,8 +56,8 @@ void KeepPlaceWhenHidden(QWidget* w) {
 }
 
 bool TestFamily() {
-    const std::int32_t f = mdlGlobal::CurrentFamily;
-    return f == mdlGlobal::FamilyTSPL || f == mdlGlobal::FamilyZPL;
+    const std::int32_t f = pellum::current::CurrentFamily;
+    return f == pellum::FamilyTSPL || f == pellum::FamilyZPL;
 }
 
 } // namespace
@@ -171,9 +173,9 @@ TfrmDLF::~TfrmDLF() {
 }
 
 void TfrmDLF::FormShow() {
-    setWindowIcon(QIcon(mdlGlobal::IconPath()));
+    setWindowIcon(QIcon(pellum::files::IconPath()));
     LanguageIni();
-    Localization::ApplyLanguageFont(this);
+    pellum::lang::ApplyLanguageFont(this);
     setFixedSize(sizeHint());
     if (!PrinterCMD::CmdHoldOpen())
         return;
@@ -203,7 +205,7 @@ void TfrmDLF::LanguageIni() {
     const bool test = TestFamily();
     rtTestText->setEnabled(test);
     btnTestFont->setEnabled(test);
-    const bool sizes = mdlGlobal::CurrentFamily == mdlGlobal::FamilyTSPL;
+    const bool sizes = pellum::current::CurrentFamily == pellum::FamilyTSPL;
     for (QWidget* w :
          {static_cast<QWidget*>(lblPrintableWidth), static_cast<QWidget*>(txtPrintableWidth),
           static_cast<QWidget*>(lblMultiple1), static_cast<QWidget*>(lblPrintableHeight),
@@ -239,7 +241,7 @@ void TfrmDLF::GetAllFonts() {
     const QString reply = PrinterCMD::CmdGetVal(kClassFonts);
     if (!reply.isEmpty())
         FillStoredList(lvFonts, reply, RamCaption(), cmbFontID->itemText(1));
-    else if (mdlGlobal::LastResultCode == 0)
+    else if (pellum::current::LastResultCode == 0)
         lvFonts->clear(); // the printer answered: no fonts stored
 }
 
@@ -266,7 +268,7 @@ void TfrmDLF::Button2Click() {
     DownloadState::DownloadFileName = QFileInfo(path).fileName();
     const QString problem = CheckDownloadFileName(DownloadState::DownloadFileName);
     if (!problem.isEmpty())
-        Localization::ErrorBox(problem);
+        pellum::lang::ErrorBox(problem);
 }
 
 void TfrmDLF::btnDLFontClick() {
@@ -278,7 +280,7 @@ void TfrmDLF::btnDLFontClick() {
     // The name stays shown after a refusal, but is never announced.
     const QString problem = CheckDownloadFileName(DownloadState::DownloadFileName);
     if (!problem.isEmpty()) {
-        Localization::ErrorBox(problem);
+        pellum::lang::ErrorBox(problem);
         return;
     }
     WaitForDownloadThreads();
@@ -292,7 +294,7 @@ void TfrmDLF::btnDLFontClick() {
         PrinterCMD::CmdRelease();
         SetIdle();
         if (error)
-            Localization::ErrorBox(*error);
+            pellum::lang::ErrorBox(*error);
     }
 }
 
@@ -302,7 +304,7 @@ bool TfrmDLF::PrepareAndStart() {
     DownloadState::PacketIndex = 0;
     const QString path = txtFilePath_F->text();
     if (!QFileInfo(path).isFile()) {
-        Localization::ErrorBox(Msg("_Err_FileNotExist"));
+        pellum::lang::ErrorBox(Msg("_Err_FileNotExist"));
         return false;
     }
     QFile f(path);
@@ -315,7 +317,7 @@ bool TfrmDLF::PrepareAndStart() {
     }
     if (!AnnounceDownload(kClassFonts,
                           MemoryPrefix(RamSelected()) + DownloadState::DownloadFileName)) {
-        Localization::ErrorBox(Text("FormGDL_ErrIO"));
+        pellum::lang::ErrorBox(Text("FormGDL_ErrIO"));
         return false;
     }
     DownloadState::DownloadData = data;
@@ -391,12 +393,12 @@ void TfrmDLF::btnTestFontClick() {
     if (!PrinterCMD::CmdHoldOpen())
         return;
     const QByteArray job = FontDownload::FontTestJob(
-        mdlGlobal::CurrentFamily, StoredName(row, RamCaption()), rtTestText->toPlainText(),
+        pellum::current::CurrentFamily, StoredName(row, RamCaption()), rtTestText->toPlainText(),
         txtPrintableWidth->text(), txtPrintableHeigh->text());
     const std::int32_t rc = TsplWriteData(job);
-    mdlGlobal::LastResultCode = rc;
+    pellum::current::LastResultCode = rc;
     if (rc != 0) {
-        Localization::ErrorBox(Msg("_Err_WriteData"));
+        pellum::lang::ErrorBox(Msg("_Err_WriteData"));
         return;
     }
     PrinterCMD::CmdRelease();

@@ -3,7 +3,7 @@
 // deletes fonts, shows the capacity and prints a test text in a stored font.
 #pragma once
 
-#include "shell/GuiFormDialog.h"
+#include "gui/GuiFormDialog.h"
 
 #include <QDialog>
 

@@ -1,13 +1,14 @@
 #include "downloads/FormDLFile.h"
 
+#include "core/CurrentPrinter.h"
+#include "core/Localization.h"
+#include "core/ProgramFiles.h"
 #include "downloads/GuiDownloadCommon.h"
 #include "downloads/ImageConversion.h"
 #include "downloads/PacketDownload.h"
+#include "gui/GuiLanguage.h"
 #include "platform/UserDialogs.h"
 #include "settings/PrinterCMD.h"
-#include "shell/GuiLanguage.h"
-#include "shell/Localization.h"
-#include "shell/mdlGlobal.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -34,10 +35,10 @@ using namespace PacketDownload;
 namespace {
 
 QString Msg(const char* key) {
-    return Localization::Msg(QLatin1String(key));
+    return pellum::lang::Msg(QLatin1String(key));
 }
 QString Text(const char* key) {
-    return Localization::LangText(QLatin1String(key));
+    return pellum::lang::LangText(QLatin1String(key));
 }
 
 void KeepPlaceWhenHidden(QWidget* w) {
@@ -203,9 +204,9 @@ void TfrmDLFile::BuildControls() {
 }
 
 void TfrmDLFile::FormShow() {
-    setWindowIcon(QIcon(mdlGlobal::IconPath()));
+    setWindowIcon(QIcon(pellum::files::IconPath()));
     LanguageIni();
-    Localization::ApplyLanguageFont(this);
+    pellum::lang::ApplyLanguageFont(this);
     setFixedSize(sizeHint());
     ComboBox1->setCurrentIndex(1);
     GetSpace();
@@ -309,7 +310,7 @@ void TfrmDLFile::Button7Click() {
     if (!problem.isEmpty()) {
         // The file is not taken: the path box and the name that a download
         // would use keep showing the previous choice.
-        Localization::ErrorBox(problem);
+        pellum::lang::ErrorBox(problem);
         return;
     }
     DownloadState::DownloadFileName = name;
@@ -348,7 +349,7 @@ void TfrmDLFile::btnDLFileClick() {
     if (path.isEmpty() && (m_storageClass == kClassBitmaps || m_storageClass == kClassLabels))
         return;
     if (!QFileInfo(path).isFile()) {
-        Localization::ErrorBox(Msg("_Err_FileNotExist"));
+        pellum::lang::ErrorBox(Msg("_Err_FileNotExist"));
         return;
     }
     // The threads of a cancelled download end before the next one begins:
@@ -362,7 +363,7 @@ void TfrmDLFile::btnDLFileClick() {
         PrinterCMD::CmdRelease();
         SetIdle();
         if (error)
-            Localization::ErrorBox(*error);
+            pellum::lang::ErrorBox(*error);
     }
 }
 
@@ -373,11 +374,11 @@ bool TfrmDLFile::PrepareAndStart() {
     QByteArray data;
     if (picture) {
         const float factor = cmbImageTimes->currentText().toFloat();
-        if (!ImageConversion::ConvertImageFile(path, mdlGlobal::ConvertedBitmapPath, factor))
+        if (!ImageConversion::ConvertImageFile(path, pellum::files::ConvertedBitmapPath, factor))
             return false;
         // A resolution the printer does not state counts as the narrower one.
         const int dpi = PrinterCMD::CmdGetVal(QStringLiteral("dpi")).trimmed().toInt();
-        if (!ImageConversion::CheckImageWidth(mdlGlobal::ConvertedBitmapPath,
+        if (!ImageConversion::CheckImageWidth(pellum::files::ConvertedBitmapPath,
                                               ImageConversion::MaxImageWidth(dpi)))
             return false;
         name = name.left(name.size() - 3) + QStringLiteral("GRF");
@@ -386,7 +387,7 @@ bool TfrmDLFile::PrepareAndStart() {
     DownloadState::PacketSize = kPacketSize;
     DownloadState::KbPerPacket = 1;
     if (picture) {
-        data = ImageConversion::BuildRasterRecord(mdlGlobal::ConvertedBitmapPath);
+        data = ImageConversion::BuildRasterRecord(pellum::files::ConvertedBitmapPath);
     } else {
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly))
@@ -399,7 +400,7 @@ bool TfrmDLFile::PrepareAndStart() {
         return false;
     }
     if (!AnnounceDownload(m_storageClass, MemoryPrefix(RamSelected()) + name)) {
-        Localization::ErrorBox(Text("FormGDL_ErrIO"));
+        pellum::lang::ErrorBox(Text("FormGDL_ErrIO"));
         return false;
     }
     DownloadState::DownloadFileName = name;
@@ -452,7 +453,7 @@ void TfrmDLFile::DoActiveList(QPushButton* sender, const QString& storageClass, 
         const QString reply = PrinterCMD::CmdGetVal(storageClass);
         if (!reply.isEmpty())
             FillStoredList(list, reply, RamCaption(), StorageCaption());
-        else if (mdlGlobal::LastResultCode == 0)
+        else if (pellum::current::LastResultCode == 0)
             list->clear(); // the printer answered: nothing is stored
         PrinterCMD::CmdRelease();
         return;

@@ -4,7 +4,7 @@
 // deletes the stored pictures and templates.
 #pragma once
 
-#include "shell/GuiFormDialog.h"
+#include "gui/GuiFormDialog.h"
 
 #include <QDialog>
 

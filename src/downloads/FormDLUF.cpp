@@ -1,10 +1,11 @@
 #include "downloads/FormDLUF.h"
 
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Localization.h"
+#include "core/ProgramFiles.h"
+#include "gui/GuiLanguage.h"
 #include "platform/UserDialogs.h"
-#include "shell/GuiLanguage.h"
-#include "shell/Localization.h"
-#include "shell/mdlGlobal.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -25,10 +26,10 @@ namespace pellum {
 namespace {
 
 QString Msg(const char* key) {
-    return Localization::Msg(QLatin1String(key));
+    return pellum::lang::Msg(QLatin1String(key));
 }
 QString Text(const char* key) {
-    return Localization::LangText(QLatin1String(key));
+    return pellum::lang::LangText(QLatin1String(key));
 }
 
 template <typename T> T* Named(T* widget, const char* name) {
@@ -93,9 +94,9 @@ void TfrmDLUF::closeEvent(QCloseEvent* event) {
 }
 
 void TfrmDLUF::FormShow() {
-    setWindowIcon(QIcon(mdlGlobal::IconPath()));
+    setWindowIcon(QIcon(pellum::files::IconPath()));
     InitLanguage();
-    Localization::ApplyLanguageFont(this);
+    pellum::lang::ApplyLanguageFont(this);
     setFixedSize(sizeHint());
     cmbFontID->setCurrentIndex(0);
 }
@@ -120,7 +121,7 @@ void TfrmDLUF::Button2Click() {
     if (QFileInfo(path).size() <= FontDownload::kMaxUserFontBytes)
         txtFileName->setText(path);
     else
-        Localization::ErrorBox(Msg("_Err_FileToBig"));
+        pellum::lang::ErrorBox(Msg("_Err_FileToBig"));
 }
 
 void TfrmDLUF::btnDownloadClick() {
@@ -132,17 +133,17 @@ void TfrmDLUF::btnDownloadClick() {
     }
     const QString path = txtFileName->text();
     if (!QFileInfo(path).isFile()) {
-        Localization::ErrorBox(Msg("_Err_FileNotExist"));
+        pellum::lang::ErrorBox(Msg("_Err_FileNotExist"));
         return;
     }
-    const std::int32_t created = TsplCreatePrinter(mdlGlobal::SdkModel);
-    mdlGlobal::LastResultCode = created;
+    const std::int32_t created = TsplCreatePrinter(pellum::current::SdkModel);
+    pellum::current::LastResultCode = created;
     if (created != 0)
-        Localization::ErrorBox(Localization::WithCode(Msg("_Err_CreatePrinter"), created));
-    const std::int32_t opened = TsplOpenPort(mdlGlobal::CurrentPort);
-    mdlGlobal::LastResultCode = opened;
+        pellum::lang::ErrorBox(pellum::lang::WithCode(Msg("_Err_CreatePrinter"), created));
+    const std::int32_t opened = TsplOpenPort(pellum::current::CurrentPort);
+    pellum::current::LastResultCode = opened;
     if (opened != 0 && opened != 5) {
-        Localization::ErrorBox(Msg("_Err_OpenPort"));
+        pellum::lang::ErrorBox(Msg("_Err_OpenPort"));
         return;
     }
     QFile f(path);
@@ -150,13 +151,13 @@ void TfrmDLUF::btnDownloadClick() {
     // The file may have changed since it was chosen.
     if (f.error() != QFileDevice::NoError || data.size() > FontDownload::kMaxUserFontBytes) {
         TsplClosePort();
-        Localization::ErrorBox(data.size() > FontDownload::kMaxUserFontBytes
+        pellum::lang::ErrorBox(data.size() > FontDownload::kMaxUserFontBytes
                                    ? Msg("_Err_FileToBig")
                                    : Msg("_Err_FileNotExist"));
         return;
     }
     if (!FontDownload::AnnounceUserFont(cmbFontID->currentText())) {
-        Localization::ErrorBox(Text("FormDownloadFont_ErrIO"));
+        pellum::lang::ErrorBox(Text("FormDownloadFont_ErrIO"));
         return;
     }
     m_sender = std::make_unique<FontDownload::UserFontSender>(data);

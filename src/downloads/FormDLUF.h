@@ -2,7 +2,7 @@
 // encoding, one packet per timer tick on the window's own thread.
 #pragma once
 
-#include "shell/GuiFormDialog.h"
+#include "gui/GuiFormDialog.h"
 
 #include "downloads/FontDownload.h"
 

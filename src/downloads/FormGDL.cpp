@@ -1,12 +1,13 @@
 #include "downloads/FormGDL.h"
 
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Localization.h"
+#include "core/ProgramFiles.h"
+#include "gui/GuiLanguage.h"
 #include "platform/Delay.h"
 #include "platform/UserDialogs.h"
 #include "settings/PrinterCMD.h"
-#include "shell/GuiLanguage.h"
-#include "shell/Localization.h"
-#include "shell/mdlGlobal.h"
 
 #include <QCloseEvent>
 #include <QFile>
@@ -28,10 +29,10 @@ namespace pellum {
 namespace {
 
 QString Msg(const char* key) {
-    return Localization::Msg(QLatin1String(key));
+    return pellum::lang::Msg(QLatin1String(key));
 }
 QString Text(const char* key) {
-    return Localization::LangText(QLatin1String(key));
+    return pellum::lang::LangText(QLatin1String(key));
 }
 
 template <typename T> T* Named(T* widget, const char* name) {
@@ -98,9 +99,9 @@ void TfrmGDL::closeEvent(QCloseEvent* event) {
 }
 
 void TfrmGDL::FormShow() {
-    setWindowIcon(QIcon(mdlGlobal::IconPath()));
+    setWindowIcon(QIcon(pellum::files::IconPath()));
     InitLanguage();
-    Localization::ApplyLanguageFont(this);
+    pellum::lang::ApplyLanguageFont(this);
     setFixedSize(sizeHint());
 }
 
@@ -150,7 +151,7 @@ void TfrmGDL::Button2Click() {
         // A package cut short is never sent.
         m_package.clear();
         m_totalSteps = 0;
-        Localization::ErrorBox(Text("FormGDL_err_Package"));
+        pellum::lang::ErrorBox(Text("FormGDL_err_Package"));
     }
 }
 
@@ -162,18 +163,18 @@ void TfrmGDL::btnDownloadClick() {
         return;
     }
     if (!QFileInfo(txtFileName->text()).isFile()) {
-        Localization::ErrorBox(Msg("_Err_FileNotExist"));
+        pellum::lang::ErrorBox(Msg("_Err_FileNotExist"));
         return;
     }
     if (!m_packageComplete) {
-        Localization::ErrorBox(Text("FormGDL_err_Package"));
+        pellum::lang::ErrorBox(Text("FormGDL_err_Package"));
         return;
     }
     PrinterCMD::CmdDo(QStringLiteral("dfu"));
-    const std::int32_t rc = TsplOpenPort(mdlGlobal::CurrentPort);
-    mdlGlobal::LastResultCode = rc;
+    const std::int32_t rc = TsplOpenPort(pellum::current::CurrentPort);
+    pellum::current::LastResultCode = rc;
     if (rc != 0 && rc != 5) {
-        Localization::ErrorBox(Msg("_Err_OpenPort"));
+        pellum::lang::ErrorBox(Msg("_Err_OpenPort"));
         return;
     }
     m_sender = std::make_unique<FirmwarePackage::Sender>(m_package);

@@ -3,7 +3,7 @@
 // one step per timer tick.
 #pragma once
 
-#include "shell/GuiFormDialog.h"
+#include "gui/GuiFormDialog.h"
 
 #include "downloads/FirmwarePackage.h"
 

@@ -2,7 +2,7 @@
 #include "downloads/FormDLFile.h"
 #include "downloads/FormDLUF.h"
 #include "downloads/FormGDL.h"
-#include "shell/GuiWindowRegistry.h"
+#include "gui/GuiWindowRegistry.h"
 
 namespace pellum {
 

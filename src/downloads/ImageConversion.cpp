@@ -2,7 +2,7 @@
 // record.
 #include "downloads/ImageConversion.h"
 
-#include "shell/Localization.h"
+#include "core/Localization.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -24,7 +24,7 @@ namespace ImageConversion {
 namespace {
 
 QString Msg(const char* key) {
-    return Localization::Msg(QLatin1String(key));
+    return pellum::lang::Msg(QLatin1String(key));
 }
 
 [[noreturn]] void Fail(const QString& text) {
@@ -603,7 +603,7 @@ QByteArray RasterRecordOf(const MonoBitmap& m) {
 
 bool ConvertImageFile(const QString& sourcePath, const QString& destPath, float factor) {
     if (!QFileInfo(sourcePath).isFile()) {
-        Localization::ErrorBox(Msg("_Err_FileNotExist"));
+        pellum::lang::ErrorBox(Msg("_Err_FileNotExist"));
         return false;
     }
     const qsizetype dot = sourcePath.lastIndexOf(QLatin1Char('.'));
@@ -618,7 +618,7 @@ bool ConvertImageFile(const QString& sourcePath, const QString& destPath, float 
     else if (ext == QLatin1String(".gif"))
         decode = DecodeGif;
     if (!decode) {
-        Localization::ErrorBox(Msg("_E_IC"));
+        pellum::lang::ErrorBox(Msg("_E_IC"));
         return false;
     }
     try {
@@ -633,23 +633,23 @@ bool ConvertImageFile(const QString& sourcePath, const QString& destPath, float 
             Fail(QStringLiteral("Cannot write file \"%1\": %2").arg(destPath, out.errorString()));
         return true;
     } catch (const std::bad_alloc&) {
-        Localization::ErrorBox(Msg("_E_IC"));
+        pellum::lang::ErrorBox(Msg("_E_IC"));
         throw ImageError(QStringLiteral("Not enough memory to convert the picture"));
     } catch (const ImageError&) {
-        Localization::ErrorBox(Msg("_E_IC"));
+        pellum::lang::ErrorBox(Msg("_E_IC"));
         throw;
     }
 }
 
 bool CheckImageWidth(const QString& bmpPath, int limit) {
     if (!QFileInfo(bmpPath).isFile()) {
-        Localization::ErrorBox(Msg("_Err_FileNotExist"));
+        pellum::lang::ErrorBox(Msg("_Err_FileNotExist"));
         return false;
     }
     const BmpLayout l = ParseBmp(ReadWholeFile(bmpPath));
     if (l.width <= limit)
         return true;
-    Localization::ErrorBox(Msg("_E_ITW"));
+    pellum::lang::ErrorBox(Msg("_E_ITW"));
     return false;
 }
 

@@ -2,11 +2,11 @@
 #include "downloads/PacketDownload.h"
 
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Localization.h"
 #include "platform/Delay.h"
 #include "settings/ParameterBlock.h"
 #include "settings/PrinterCMD.h"
-#include "shell/Localization.h"
-#include "shell/mdlGlobal.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -29,10 +29,10 @@ const std::uint8_t* Bytes(const QByteArray& b) {
 }
 
 QString Msg(const char* key) {
-    return Localization::Msg(QLatin1String(key));
+    return pellum::lang::Msg(QLatin1String(key));
 }
 QString Text(const char* key) {
-    return Localization::LangText(QLatin1String(key));
+    return pellum::lang::LangText(QLatin1String(key));
 }
 
 void PutU16(QByteArray& b, qsizetype at, std::uint32_t v) {
@@ -151,10 +151,10 @@ QString CapacityText(const CapacityInfo& info) {
 bool HoldForCapacity() {
     if (PrinterCMD::PortHeld)
         return true;
-    const std::int32_t rc = TsplOpenPort(mdlGlobal::CurrentPort);
-    mdlGlobal::LastResultCode = rc;
+    const std::int32_t rc = TsplOpenPort(pellum::current::CurrentPort);
+    pellum::current::LastResultCode = rc;
     if (rc != 0 && rc != 5) {
-        Localization::ErrorBox(Msg("_Err_OpenPort"));
+        pellum::lang::ErrorBox(Msg("_Err_OpenPort"));
         return false;
     }
     PrinterCMD::PortHeld = true;
@@ -163,7 +163,7 @@ bool HoldForCapacity() {
 
 bool AnnounceDownload(const QString& storageClass, const QString& storedName) {
     PrinterCMD::CmdDoArgs(QStringLiteral("download"), storageClass, storedName);
-    if (mdlGlobal::LastResultCode != 0)
+    if (pellum::current::LastResultCode != 0)
         return false;
     pellum::Delay(kAnnounceWait);
     std::uint8_t reply[2] = {0, 0};
@@ -176,7 +176,7 @@ TDLThread::TDLThread(Options options, Events events)
     : m_options(std::move(options)), m_events(std::move(events)) {}
 
 bool TDLThread::Fail(const QString& message) {
-    Localization::ErrorBox(message);
+    pellum::lang::ErrorBox(message);
     PrinterCMD::CmdRelease();
     DownloadState::DownloadCancelled = true;
     return false;
@@ -206,7 +206,7 @@ SendOutcome TDLThread::Run() {
         const QByteArray packet = BuildDownloadPacket(
             data, offset, std::uint32_t(PacketIndex.load()), PacketFill::File, packetSize);
         const std::int32_t written = TsplWriteData(packet);
-        mdlGlobal::LastResultCode = written;
+        pellum::current::LastResultCode = written;
         if (written != 0) {
             Fail(Text("FormGDL_ErrIO"));
             return SendOutcome::Failed;
@@ -216,7 +216,7 @@ SendOutcome TDLThread::Run() {
         pellum::Delay(kWaitAfterPacket);
         QByteArray reply(kAckSize, '\0');
         std::int32_t count = 0;
-        mdlGlobal::LastResultCode =
+        pellum::current::LastResultCode =
             TsplReadDataRetry(reinterpret_cast<std::uint8_t*>(reply.data()), kAckSize, &count,
                               kAckReadAttempts, kAckReadPause);
         reply.truncate(std::max(0, std::min<int>(count, kAckSize)));
@@ -241,7 +241,7 @@ SendOutcome TDLThread::Run() {
     PrinterCMD::CmdRelease();
     if (m_options.idleBeforeSuccessMessage && m_events.idle)
         m_events.idle();
-    Localization::InfoBox(Msg("_DownloadSuccess"));
+    pellum::lang::InfoBox(Msg("_DownloadSuccess"));
     if (!m_options.idleBeforeSuccessMessage && m_events.idle)
         m_events.idle();
     return SendOutcome::Completed;

@@ -1,6 +1,6 @@
 #include "settings/FieldCodec.h"
 
-#include "shell/mdlFunction.h"
+#include "core/TextTools.h"
 
 #include <algorithm>
 #include <cmath>
@@ -61,7 +61,7 @@ void WriteIpv4(ParameterBlock& b, int offset, const std::array<long long, 4>& oc
 }
 
 QString ReadText(const ParameterBlock& b, int offset, int width) {
-    return mdlFunction::BytesToText(b.data() + offset, width - 1);
+    return pellum::text::BytesToText(b.data() + offset, width - 1);
 }
 
 void WriteText(ParameterBlock& b, int offset, int width, const QString& text) {
@@ -69,7 +69,7 @@ void WriteText(ParameterBlock& b, int offset, int width, const QString& text) {
     for (int i = 0; i < width; ++i)
         b[offset + i] = 0x00;
     if (!cut.isEmpty())
-        mdlFunction::TextToBytes(cut, b.data() + offset);
+        pellum::text::TextToBytes(cut, b.data() + offset);
 }
 
 int VoltsToRaw(double volts) {

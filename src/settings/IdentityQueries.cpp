@@ -4,11 +4,13 @@
 #include "settings/IdentityQueries.h"
 
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Family.h"
+#include "core/Localization.h"
+#include "core/ModelLists.h"
+#include "core/TextTools.h"
 #include "platform/Delay.h"
 #include "settings/PrinterCMD.h"
-#include "shell/Localization.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
 
 #include <QLocale>
 #include <QStringList>
@@ -28,11 +30,11 @@ constexpr int kVersionWaitMs = 100;
 constexpr int kJourneyWaitMs = 600;
 
 bool IsKeyValueModel() {
-    return mdlFunction::ModelIn(QStringLiteral("GDS"));
+    return pellum::models::ModelIn(QStringLiteral("GDS"));
 }
 
 void Write(const QByteArray& bytes) {
-    mdlGlobal::LastResultCode = TsplWriteData(bytes);
+    pellum::current::LastResultCode = TsplWriteData(bytes);
 }
 
 // One plain read of up to `size` bytes into `buffer` (zero-filled by the
@@ -41,7 +43,7 @@ void Write(const QByteArray& bytes) {
 std::int32_t Read(std::uint8_t* buffer, std::int32_t size, std::int32_t* code) {
     std::int32_t count = 0;
     *code = TsplReadData(buffer, size, &count);
-    mdlGlobal::LastResultCode = *code;
+    pellum::current::LastResultCode = *code;
     if (count < 0)
         count = 0;
     if (count > size)
@@ -55,11 +57,11 @@ std::int32_t QueryEmulation() {
     if (IsKeyValueModel()) {
         const QString reply = PrinterCMD::CmdGetVal(QStringLiteral("ppl")).toUpper();
         if (reply == QLatin1String("TSC"))
-            return mdlGlobal::FamilyTSPL;
+            return pellum::FamilyTSPL;
         if (reply == QLatin1String("EPL"))
-            return mdlGlobal::FamilyEPL;
+            return pellum::FamilyEPL;
         // "ZPL", and anything the printer does not name, is ZPL.
-        return mdlGlobal::FamilyZPL;
+        return pellum::FamilyZPL;
     }
     Write(kEmulationCommand);
     pellum::Delay(kEmulationWaitMs);
@@ -79,11 +81,11 @@ std::int32_t QueryEmulation() {
 // of 0; a missing or short reply fails the check. Missing parts of the
 // required version count as 0; parts beyond the third are compared with 0.
 bool CheckFirmwareVersion(const QString& requiredVersion) {
-    const std::int32_t openCode = TsplOpenPort(mdlGlobal::CurrentPort);
-    mdlGlobal::LastResultCode = openCode;
+    const std::int32_t openCode = TsplOpenPort(pellum::current::CurrentPort);
+    pellum::current::LastResultCode = openCode;
     if (openCode != 0 && openCode != 5) {
-        Localization::ErrorBox(
-            Localization::CodeFirst(openCode, Localization::Msg(QStringLiteral("_Err_OpenPort"))));
+        pellum::lang::ErrorBox(
+            pellum::lang::CodeFirst(openCode, pellum::lang::Msg(QStringLiteral("_Err_OpenPort"))));
         return false;
     }
     const QStringList parts = requiredVersion.split(QLatin1Char('.'));
@@ -110,14 +112,14 @@ bool CheckFirmwareVersion(const QString& requiredVersion) {
 QString ReadFirmwareVersion() {
     if (IsKeyValueModel())
         return PrinterCMD::CmdGetVal(QStringLiteral("version"));
-    const bool withBeta = mdlFunction::ModelIn(QStringLiteral("VersionLength4"));
+    const bool withBeta = pellum::models::ModelIn(QStringLiteral("VersionLength4"));
     Write(kVersionCommand);
     pellum::Delay(kVersionWaitMs);
     std::array<std::uint8_t, 4> reply{};
     std::int32_t code = 0;
     const std::int32_t count = Read(reply.data(), withBeta ? 4 : 3, &code);
     if (count != 3 && count != 4)
-        return Localization::Msg(QStringLiteral("_Err_ReadData"));
+        return pellum::lang::Msg(QStringLiteral("_Err_ReadData"));
     QString text = QStringLiteral("V %1.%2.%3").arg(reply[0]).arg(reply[1]).arg(reply[2]);
     if (count == 4 && reply[3] != 0)
         text += QStringLiteral(".Beta") + QString::number(reply[3]);
@@ -135,7 +137,7 @@ QString ReadPrintedLength() {
     if (IsKeyValueModel()) {
         // No reply is no length, not a length of "m".
         const QString mileage = PrinterCMD::CmdGetVal(QStringLiteral("mileage"));
-        return mileage.isEmpty() ? Localization::Msg(QStringLiteral("_Err_ReadData"))
+        return mileage.isEmpty() ? pellum::lang::Msg(QStringLiteral("_Err_ReadData"))
                                  : mileage + QLatin1Char('m');
     }
     Write(kJourneyCommand);
@@ -146,7 +148,7 @@ QString ReadPrintedLength() {
     // The count is four big-endian bytes: a shorter reply would be read as a
     // wrong length, so it is treated as no reply.
     if (count != 4)
-        return Localization::Msg(QStringLiteral("_Err_ReadData"));
+        return pellum::lang::Msg(QStringLiteral("_Err_ReadData"));
     const auto value = static_cast<std::int32_t>((static_cast<std::uint32_t>(reply[0]) << 24) |
                                                  (static_cast<std::uint32_t>(reply[1]) << 16) |
                                                  (static_cast<std::uint32_t>(reply[2]) << 8) |
@@ -158,8 +160,8 @@ QString ReadSerialNumber() {
     if (IsKeyValueModel())
         return PrinterCMD::CmdGetVal(QStringLiteral("serial_no"));
     std::array<std::uint8_t, 32> buffer{};
-    mdlGlobal::LastResultCode = TsplGetSN(buffer.data());
-    return mdlFunction::BytesToText(buffer.data(), static_cast<int>(buffer.size()) - 1);
+    pellum::current::LastResultCode = TsplGetSN(buffer.data());
+    return pellum::text::BytesToText(buffer.data(), static_cast<int>(buffer.size()) - 1);
 }
 
 } // namespace IdentityQueries

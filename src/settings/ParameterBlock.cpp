@@ -1,9 +1,10 @@
 #include "settings/ParameterBlock.h"
 
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Family.h"
+#include "core/Localization.h"
 #include "platform/Delay.h"
-#include "shell/Localization.h"
-#include "shell/mdlGlobal.h"
 
 #include <cstring>
 
@@ -16,21 +17,21 @@ bool Opened(std::int32_t result) {
 }
 
 std::int32_t OpenSelectedPort() {
-    const std::int32_t rc = TsplOpenPort(mdlGlobal::CurrentPort);
-    mdlGlobal::LastResultCode = rc;
+    const std::int32_t rc = TsplOpenPort(pellum::current::CurrentPort);
+    pellum::current::LastResultCode = rc;
     return rc;
 }
 
 std::int32_t Write(const QByteArray& bytes) {
     const std::int32_t rc = TsplWriteData(bytes);
-    mdlGlobal::LastResultCode = rc;
+    pellum::current::LastResultCode = rc;
     return rc;
 }
 
 // Reads up to `size` bytes into `buffer`; the count of bytes received.
 std::int32_t ReadInto(std::uint8_t* buffer, std::int32_t size) {
     std::int32_t count = 0;
-    mdlGlobal::LastResultCode =
+    pellum::current::LastResultCode =
         TsplReadDataRetry(buffer, size, &count, kReadAttempts, kReadRetryPause);
     if (count < 0)
         count = 0;
@@ -40,7 +41,7 @@ std::int32_t ReadInto(std::uint8_t* buffer, std::int32_t size) {
 }
 
 void Fail(QString& message, QString* messageKey, const char* key) {
-    message = Localization::Msg(QString::fromLatin1(key));
+    message = pellum::lang::Msg(QString::fromLatin1(key));
     if (messageKey)
         *messageKey = QString::fromLatin1(key);
 }
@@ -48,11 +49,11 @@ void Fail(QString& message, QString* messageKey, const char* key) {
 } // namespace
 
 QByteArray ReadCommand(std::int32_t family) {
-    return family == mdlGlobal::FamilyTSPL ? kReadCommandTspl : kReadCommandOther;
+    return family == pellum::FamilyTSPL ? kReadCommandTspl : kReadCommandOther;
 }
 
 QByteArray WriteCommand(std::int32_t family) {
-    return family == mdlGlobal::FamilyTSPL ? kWriteCommandTspl : kWriteCommandOther;
+    return family == pellum::FamilyTSPL ? kWriteCommandTspl : kWriteCommandOther;
 }
 
 std::uint16_t Checksum16(const std::uint8_t* bytes, int count) {
@@ -83,7 +84,7 @@ void ReadParameterBlock(ParameterBlock& block, QString& message, QString* messag
         return;
     }
     ParameterBlock buffer{};
-    if (Write(ReadCommand(mdlGlobal::CurrentFamily)) != 0) {
+    if (Write(ReadCommand(pellum::current::CurrentFamily)) != 0) {
         Fail(message, messageKey, "_Err_WriteData");
         TsplClosePort();
         return;
@@ -116,13 +117,13 @@ void ReadParameterBlock(ParameterBlock& block, QString& message, QString* messag
 bool WriteParameterBlock(const ParameterBlock& block) {
     const std::int32_t rc = OpenSelectedPort();
     if (!Opened(rc)) {
-        Localization::ErrorBox(
-            Localization::CodeFirst(rc, Localization::Msg(QStringLiteral("_Err_OpenPort"))));
+        pellum::lang::ErrorBox(
+            pellum::lang::CodeFirst(rc, pellum::lang::Msg(QStringLiteral("_Err_OpenPort"))));
         return false;
     }
     ParameterBlock copy = block;
     SealBlock(copy);
-    if (Write(WriteCommand(mdlGlobal::CurrentFamily)) != 0) {
+    if (Write(WriteCommand(pellum::current::CurrentFamily)) != 0) {
         TsplClosePort();
         return false;
     }

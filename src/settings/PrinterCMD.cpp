@@ -7,10 +7,10 @@
 #include "settings/PrinterCMD.h"
 
 #include "connection/mdlPrinterLib.h"
+#include "core/CurrentPrinter.h"
+#include "core/Localization.h"
 #include "platform/AnsiCodec.h"
 #include "platform/Delay.h"
-#include "shell/Localization.h"
-#include "shell/mdlGlobal.h"
 
 #include <array>
 #include <cstdint>
@@ -57,13 +57,13 @@ QString LowerAscii(const QString& text) {
 }
 
 void WriteLine(const QByteArray& line) {
-    mdlGlobal::LastResultCode = LibWriteData(line);
+    pellum::current::LastResultCode = LibWriteData(line);
 }
 
 // Shows the usual open failure ("_Err_OpenPort:code").
 void ReportOpenFailure(std::int32_t code) {
-    Localization::ErrorBox(
-        Localization::WithCode(Localization::Msg(QStringLiteral("_Err_OpenPort")), code));
+    pellum::lang::ErrorBox(
+        pellum::lang::WithCode(pellum::lang::Msg(QStringLiteral("_Err_OpenPort")), code));
 }
 
 } // namespace
@@ -229,8 +229,8 @@ QByteArray LineGetVal(const QString& key) {
 }
 
 bool CmdOpen() {
-    const std::int32_t code = LibOpenPort(mdlGlobal::CurrentPort);
-    mdlGlobal::LastResultCode = code;
+    const std::int32_t code = LibOpenPort(pellum::current::CurrentPort);
+    pellum::current::LastResultCode = code;
     // 5: the port is still open from an earlier step; it is usable.
     if (code == 0 || code == 5)
         return true;
@@ -248,8 +248,8 @@ void CmdClose() {
 bool CmdHoldOpen() {
     if (PortHeld)
         return true;
-    const std::int32_t code = LibOpenPort(mdlGlobal::CurrentPort);
-    mdlGlobal::LastResultCode = code;
+    const std::int32_t code = LibOpenPort(pellum::current::CurrentPort);
+    pellum::current::LastResultCode = code;
     // A held connection must be one this call opened: 5 (opened elsewhere)
     // is refused.
     if (code != 0) {
@@ -324,7 +324,7 @@ QString CmdGetVal(const QString& key) {
     std::array<std::uint8_t, 256> buffer{};
     std::int32_t count = 0;
     const std::int32_t code = LibReadDataEOF(buffer.data(), 0, kReplyCapacity, 0, 0, &count);
-    mdlGlobal::LastResultCode = code;
+    pellum::current::LastResultCode = code;
     if (code != 0)
         return QString();
     // Never trust the count beyond what was asked for: longer replies are cut.

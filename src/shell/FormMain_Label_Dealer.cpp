@@ -1,19 +1,22 @@
 #include "shell/FormMain_Label_Dealer.h"
 
-#include "settings/windows/SettingsTables.h"
+#include "settings/SettingsTables.h"
 
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Family.h"
+#include "core/Localization.h"
+#include "core/ModelLists.h"
+#include "core/ProgramFiles.h"
+#include "core/TextTools.h"
+#include "gui/GuiLanguage.h"
+#include "gui/GuiWindowRegistry.h"
 #include "platform/ProgramFolder.h"
 #include "settings/IdentityQueries.h"
 #include "settings/PrinterCMD.h"
 #include "shell/FormPrinterManage_Label.h"
-#include "shell/GuiLanguage.h"
-#include "shell/GuiWindowRegistry.h"
-#include "shell/Localization.h"
 #include "shell/ServiceFunctions.h"
 #include "shell/StartUp.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -41,7 +44,7 @@ constexpr int kGroupTop = 200;
 constexpr int kQuitHeight = 34;
 
 QString ErrOpenPort(std::int32_t code) {
-    return Localization::WithCode(Localization::Msg(QStringLiteral("_Err_OpenPort")), code);
+    return pellum::lang::WithCode(pellum::lang::Msg(QStringLiteral("_Err_OpenPort")), code);
 }
 
 bool Usable(std::int32_t openCode) {
@@ -80,7 +83,7 @@ QString ChooseSettingsWindow(const std::function<bool(const QString& version)>& 
 }
 
 FirmwareToolStart StartFirmwareTool() {
-    const QString base = mdlGlobal::ProgramFolder + QStringLiteral("FWUpdate/Dfu Update Tool");
+    const QString base = pellum::files::ProgramFolder + QStringLiteral("FWUpdate/Dfu Update Tool");
     for (const QString& path : {base, base + QStringLiteral(".exe")}) {
         const QFileInfo info(path);
         if (!info.isFile())
@@ -103,7 +106,7 @@ T_frmMain_Label_Dealer::T_frmMain_Label_Dealer(const QStringList& arguments,
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    Localization::ApplyCommandLineSwitch(arguments);
+    pellum::lang::ApplyCommandLineSwitch(arguments);
 
     lblPrinterList = Make<QLabel>(this, "lblPrinterList");
     lblPrinterList->setGeometry(12, 8, 345, 20);
@@ -211,23 +214,24 @@ void T_frmMain_Label_Dealer::FormShow() {
     QStringList problems;
     if (m_loadLibraries)
         problems = StartUp::LoadLibraries();
-    setWindowIcon(QIcon(mdlGlobal::IconPath()));
-    mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
+    setWindowIcon(QIcon(pellum::files::IconPath()));
+    pellum::current::CurrentFamily = pellum::FamilyTSPL;
     InitLanguage();
     LoadPrinterList();
     UpdateDeleteButton();
-    Localization::ApplyLanguageFont(this);
+    pellum::lang::ApplyLanguageFont(this);
     if (QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
     if (!problems.isEmpty())
-        QTimer::singleShot(0, this, [problems] { Localization::ErrorBox(problems.join('\n')); });
+        QTimer::singleShot(0, this, [problems] { pellum::lang::ErrorBox(problems.join('\n')); });
 }
 
 void T_frmMain_Label_Dealer::InitLanguage() {
-    using Localization::LangText;
+    using pellum::lang::LangText;
     setWindowTitle(LangText(QStringLiteral("FormMain_Label_Caption")) + QStringLiteral("  ") +
-                   mdlFunction::ReadIniString(mdlGlobal::kLanguageFile, QStringLiteral("Global"),
-                                              QStringLiteral("_Version")));
+                   pellum::text::ReadIniString(pellum::files::kLanguageFile,
+                                               QStringLiteral("Global"),
+                                               QStringLiteral("_Version")));
     lblPrinterList->setText(LangText(QStringLiteral("FormMain_Label_lblPrinterList")));
     btnAddPrinter->setText(LangText(QStringLiteral("FormMain_Label_btnAddPrinter")));
     btnModifyPrinter->setText(LangText(QStringLiteral("FormMain_Label_btnModifyPrinter")));
@@ -253,8 +257,8 @@ void T_frmMain_Label_Dealer::InitLanguage() {
     m_msgDeletePrinter = LangText(QStringLiteral("FormMain_Label_MSGDeletePrinter"));
     m_msgRestore = LangText(QStringLiteral("FormMain_Label_MSGRestore"));
     m_msgNotAvailable = LangText(QStringLiteral("FormMain_Label_MSGNotAvailable"));
-    Localization::ReadLanguageFont();
-    mdlFunction::CacheModelLists();
+    pellum::lang::ReadLanguageFont();
+    pellum::models::CacheModelLists();
 }
 
 void T_frmMain_Label_Dealer::LoadPrinterList() {
@@ -296,19 +300,19 @@ void T_frmMain_Label_Dealer::lvPrinterListClick() {
     }
     m_lastRow = row;
     const QTreeWidgetItem* item = lvPrinterList->topLevelItem(row);
-    mdlGlobal::CurrentModel = item->text(0);
-    mdlGlobal::SdkModel = mdlFunction::ReadIniString(mdlGlobal::kMapFile, QStringLiteral("Map"),
-                                                     mdlGlobal::CurrentModel);
-    if (mdlGlobal::SdkModel.isEmpty())
-        mdlGlobal::SdkModel = mdlGlobal::kDefaultSdkModel;
-    mdlGlobal::CurrentPort = item->text(2);
+    pellum::current::CurrentModel = item->text(0);
+    pellum::current::SdkModel = pellum::text::ReadIniString(
+        pellum::files::kMapFile, QStringLiteral("Map"), pellum::current::CurrentModel);
+    if (pellum::current::SdkModel.isEmpty())
+        pellum::current::SdkModel = pellum::files::kDefaultSdkModel;
+    pellum::current::CurrentPort = item->text(2);
     PlaceFunctionButtons();
 
-    const std::int32_t rc = TsplCreatePrinter(mdlGlobal::SdkModel);
-    mdlGlobal::LastResultCode = rc;
+    const std::int32_t rc = TsplCreatePrinter(pellum::current::SdkModel);
+    pellum::current::LastResultCode = rc;
     if (rc != 0)
-        Localization::ErrorBox(
-            Localization::WithCode(Localization::Msg(QStringLiteral("_Err_CreatePrinter")), rc));
+        pellum::lang::ErrorBox(
+            pellum::lang::WithCode(pellum::lang::Msg(QStringLiteral("_Err_CreatePrinter")), rc));
 }
 
 bool T_frmMain_Label_Dealer::ModelIn(const char* listKey) const {
@@ -404,7 +408,7 @@ void T_frmMain_Label_Dealer::btnDeletePrinterClick() {
     const int row = SelectedRow();
     if (row < 0 || lvPrinterList->topLevelItemCount() <= 1)
         return;
-    if (!Localization::ConfirmBox(m_msgDeletePrinter))
+    if (!pellum::lang::ConfirmBox(m_msgDeletePrinter))
         return;
     QList<PrinterList::Entry> remaining;
     for (int i = 0; i < lvPrinterList->topLevelItemCount(); ++i) {
@@ -416,7 +420,7 @@ void T_frmMain_Label_Dealer::btnDeletePrinterClick() {
     QString error;
     if (!PrinterList::SavePrinterList(remaining, &error)) {
         // The file still holds the row: the list shows the file as it is.
-        Localization::ErrorBox(error);
+        pellum::lang::ErrorBox(error);
         return;
     }
     m_selecting = true;
@@ -430,18 +434,18 @@ void T_frmMain_Label_Dealer::btnDeletePrinterClick() {
 void T_frmMain_Label_Dealer::btnConnectTestClick() {
     if (SelectedRow() < 0)
         SelectRow(m_lastRow);
-    const std::int32_t rc = TsplOpenPort(mdlGlobal::CurrentPort);
-    mdlGlobal::LastResultCode = rc;
+    const std::int32_t rc = TsplOpenPort(pellum::current::CurrentPort);
+    pellum::current::LastResultCode = rc;
     if (rc == 0)
-        Localization::InfoBox(Localization::Msg(QStringLiteral("_ConnectOK")));
+        pellum::lang::InfoBox(pellum::lang::Msg(QStringLiteral("_ConnectOK")));
     else
-        Localization::ErrorBox(ErrOpenPort(rc));
+        pellum::lang::ErrorBox(ErrOpenPort(rc));
     TsplClosePort();
 }
 
 void T_frmMain_Label_Dealer::OpenWindow(const QString& className) {
     if (!pellum::OpenRegisteredWindow(className, this))
-        Localization::InfoBox(m_msgNotAvailable);
+        pellum::lang::InfoBox(m_msgNotAvailable);
 }
 
 void T_frmMain_Label_Dealer::MouseClick(QPushButton* sender) {
@@ -453,7 +457,7 @@ void T_frmMain_Label_Dealer::MouseClick(QPushButton* sender) {
         TsplClosePort();
         OpenWindow(QLatin1String(className));
     };
-    const std::int32_t family = mdlGlobal::CurrentFamily;
+    const std::int32_t family = pellum::current::CurrentFamily;
     if (sender == btnPrintConfigInfo)
         return ServiceFunctions::PrintConfigPage();
     if (sender == btnStartLearn)
@@ -467,9 +471,9 @@ void T_frmMain_Label_Dealer::MouseClick(QPushButton* sender) {
         return;
     }
     if (sender == btnPrinterInformation) {
-        if (family == mdlGlobal::FamilyESC) {
+        if (family == pellum::FamilyESC) {
             TsplClosePort();
-            Localization::ErrorBox(Localization::Msg(QStringLiteral("_Err_ProtocolFunction")));
+            pellum::lang::ErrorBox(pellum::lang::Msg(QStringLiteral("_Err_ProtocolFunction")));
             return;
         }
         return window("T_frmPrinterInformation");
@@ -477,8 +481,8 @@ void T_frmMain_Label_Dealer::MouseClick(QPushButton* sender) {
     if (sender == btnPrintText) {
         // The label window takes its paper width from GetPaperWidth() of the
         // selected model itself.
-        window(family == mdlGlobal::FamilyTSPL ? "T_frmPrintTextLabel" : "T_frmPrintText");
-        mdlGlobal::LastResultCode = TsplCreatePrinter(mdlGlobal::SdkModel);
+        window(family == pellum::FamilyTSPL ? "T_frmPrintTextLabel" : "T_frmPrintText");
+        pellum::current::LastResultCode = TsplCreatePrinter(pellum::current::SdkModel);
         return;
     }
     if (sender == Button1)
@@ -491,10 +495,10 @@ void T_frmMain_Label_Dealer::MouseClick(QPushButton* sender) {
 }
 
 void T_frmMain_Label_Dealer::btnParameterSettingClick() {
-    const std::int32_t opened = TsplOpenPort(mdlGlobal::CurrentPort);
-    mdlGlobal::LastResultCode = opened;
+    const std::int32_t opened = TsplOpenPort(pellum::current::CurrentPort);
+    pellum::current::LastResultCode = opened;
     if (!Usable(opened)) {
-        Localization::ErrorBox(ErrOpenPort(opened));
+        pellum::lang::ErrorBox(ErrOpenPort(opened));
         return;
     }
     const QString className = ChooseSettingsWindow(
@@ -506,11 +510,11 @@ void T_frmMain_Label_Dealer::btnParameterSettingClick() {
 
 void T_frmMain_Label_Dealer::btnCommandTestClick() {
     OpenWindow(QStringLiteral("T_frmCommandTest"));
-    const std::int32_t rc = TsplCreatePrinter(mdlGlobal::SdkModel);
-    mdlGlobal::LastResultCode = rc;
+    const std::int32_t rc = TsplCreatePrinter(pellum::current::SdkModel);
+    pellum::current::LastResultCode = rc;
     if (rc != 0)
-        Localization::ErrorBox(
-            Localization::WithCode(Localization::Msg(QStringLiteral("_Err_CreatePrinter")), rc));
+        pellum::lang::ErrorBox(
+            pellum::lang::WithCode(pellum::lang::Msg(QStringLiteral("_Err_CreatePrinter")), rc));
 }
 
 void T_frmMain_Label_Dealer::btnDFUClick() {

@@ -1,12 +1,13 @@
 #include "shell/FormPrinterManage_Label.h"
 
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Localization.h"
+#include "core/ProgramFiles.h"
+#include "core/TextTools.h"
+#include "gui/GuiLanguage.h"
 #include "settings/windows/GuiOptionLists.h"
-#include "shell/GuiLanguage.h"
-#include "shell/Localization.h"
 #include "shell/PrinterList.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -110,9 +111,9 @@ void T_frmPrinterManage_Label::FormShow() {
     InitLanguage();
     InitControls();
     saved = false;
-    Localization::ApplyLanguageFont(this);
+    pellum::lang::ApplyLanguageFont(this);
     // The font may widen the label; the list follows it.
-    Localization::PlaceAfterLabel(lblPrinterName, cmbPrinterName);
+    pellum::lang::PlaceAfterLabel(lblPrinterName, cmbPrinterName);
     if (parentWidget() != nullptr) {
         const QRect owner = parentWidget()->window()->geometry();
         move(owner.center() - QPoint(width() / 2, height() / 2));
@@ -120,11 +121,11 @@ void T_frmPrinterManage_Label::FormShow() {
 }
 
 void T_frmPrinterManage_Label::InitLanguage() {
-    using Localization::LangText;
+    using pellum::lang::LangText;
     setWindowTitle(LangText(QStringLiteral("FormPrinterManage_Caption")));
     lblPrinterName->setText(LangText(QStringLiteral("FormPrinterManage_lblPrinterName")));
     lblPrinterName->adjustSize();
-    Localization::PlaceAfterLabel(lblPrinterName, cmbPrinterName);
+    pellum::lang::PlaceAfterLabel(lblPrinterName, cmbPrinterName);
     gpbPortInformation->setTitle(LangText(QStringLiteral("FormPrinterManage_gpbPortInformation")));
     lblPortType->setText(LangText(QStringLiteral("FormPrinterManage_lblPortType")));
     lblUSB->setText(LangText(QStringLiteral("FormPrinterManage_lblUSB")));
@@ -134,18 +135,18 @@ void T_frmPrinterManage_Label::InitLanguage() {
     lblIPAddress->setText(LangText(QStringLiteral("FormPrinterManage_lblIPAddress")));
     btnConnectTest->setText(LangText(QStringLiteral("FormPrinterManage_btnConnectTest")));
     btnOK->setText(LangText(QStringLiteral("FormPrinterManage_btnOK")));
-    btnClose->setText(Localization::Msg(QStringLiteral("_Close")));
+    btnClose->setText(pellum::lang::Msg(QStringLiteral("_Close")));
 }
 
 void T_frmPrinterManage_Label::InitControls() {
     m_filling = true;
     cmbPrinterName->clear();
-    cmbPrinterName->addItems(mdlGlobal::ModelList);
-    cmbPrinterName->setCurrentIndex(mdlGlobal::ModelList.isEmpty() ? -1 : 0);
+    cmbPrinterName->addItems(pellum::files::ModelList);
+    cmbPrinterName->setCurrentIndex(pellum::files::ModelList.isEmpty() ? -1 : 0);
     cmbPortType->setCurrentIndex(0);
     m_filling = false;
     // Without a model to choose a line would have no model: nothing to save.
-    btnOK->setEnabled(!mdlGlobal::ModelList.isEmpty());
+    btnOK->setEnabled(!pellum::files::ModelList.isEmpty());
 
     if (mode != QLatin1String("Modify")) {
         cmbPortTypeChange();
@@ -159,7 +160,7 @@ void T_frmPrinterManage_Label::InitControls() {
         ShowPanel(pnlSerial);
         cmbSerialList->clear();
         cmbSerialList->addItems(PrinterList::EnumSystemPorts(QStringLiteral("COM")));
-        const QStringList pieces = mdlFunction::SplitText(portString, QLatin1Char(','));
+        const QStringList pieces = pellum::text::SplitText(portString, QLatin1Char(','));
         SelectPort(cmbSerialList, pieces.value(0));
         const QString rate = pieces.value(1);
         const qsizetype underscore = rate.indexOf(QLatin1Char('_'));
@@ -228,7 +229,7 @@ void T_frmPrinterManage_Label::btnOKClick() {
                              : PrinterList::AppendEntryLine(line, &error);
     if (!written) {
         // The old file is intact; the editor stays open for another try.
-        Localization::ErrorBox(error);
+        pellum::lang::ErrorBox(error);
         return;
     }
     saved = true;
@@ -237,23 +238,23 @@ void T_frmPrinterManage_Label::btnOKClick() {
 
 void T_frmPrinterManage_Label::btnConnectTestClick() {
     const QString port = BuildPortString();
-    QString libraryModel = mdlFunction::ReadIniString(mdlGlobal::kMapFile, QStringLiteral("Map"),
-                                                      cmbPrinterName->currentText().trimmed());
+    QString libraryModel = pellum::text::ReadIniString(
+        pellum::files::kMapFile, QStringLiteral("Map"), cmbPrinterName->currentText().trimmed());
     if (libraryModel.isEmpty())
-        libraryModel = mdlGlobal::kDefaultSdkModel;
+        libraryModel = pellum::files::kDefaultSdkModel;
     const std::int32_t created = TsplCreatePrinter(libraryModel);
     if (created != 0) {
-        Localization::ErrorBox(Localization::WithCode(
-            Localization::Msg(QStringLiteral("_Err_CreatePrinter")), created));
+        pellum::lang::ErrorBox(pellum::lang::WithCode(
+            pellum::lang::Msg(QStringLiteral("_Err_CreatePrinter")), created));
         return;
     }
     const std::int32_t opened = TsplOpenPort(port);
-    mdlGlobal::LastResultCode = opened;
+    pellum::current::LastResultCode = opened;
     if (opened == 0)
-        Localization::InfoBox(Localization::Msg(QStringLiteral("_ConnectOK")));
+        pellum::lang::InfoBox(pellum::lang::Msg(QStringLiteral("_ConnectOK")));
     else
-        Localization::ErrorBox(
-            Localization::WithCode(Localization::Msg(QStringLiteral("_Err_OpenPort")), opened));
+        pellum::lang::ErrorBox(
+            pellum::lang::WithCode(pellum::lang::Msg(QStringLiteral("_Err_OpenPort")), opened));
     TsplClosePort();
 }
 

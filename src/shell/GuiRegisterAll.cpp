@@ -1,4 +1,4 @@
-#include "shell/GuiWindowRegistry.h"
+#include "gui/GuiWindowRegistry.h"
 
 namespace pellum {
 

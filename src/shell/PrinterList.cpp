@@ -1,9 +1,9 @@
 #include "shell/PrinterList.h"
 
+#include "core/ProgramFiles.h"
+#include "core/TextTools.h"
 #include "platform/AnsiCodec.h"
 #include "platform/SystemPorts.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
 
 #include <QDir>
 #include <QFile>
@@ -38,13 +38,13 @@ void SyncFolder(const QString& folder) {
 } // namespace
 
 QString FilePath() {
-    return mdlGlobal::FilesFolder + mdlGlobal::kPrinterListFile;
+    return pellum::files::FilesFolder + pellum::files::kPrinterListFile;
 }
 
 QList<Entry> ReadEntries(const QString& path) {
     QList<Entry> entries;
-    for (const QString& line : mdlFunction::ReadListFile(path)) {
-        const QStringList fields = mdlFunction::SplitText(line, QLatin1Char('|'));
+    for (const QString& line : pellum::text::ReadListFile(path)) {
+        const QStringList fields = pellum::text::SplitText(line, QLatin1Char('|'));
         Entry e;
         e.model = fields.value(0);
         e.portType = fields.value(1);
@@ -96,9 +96,10 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* 
 QList<Entry> LoadPrinterList() {
     const QString path = FilePath();
     QList<Entry> entries = ReadEntries(path);
-    if (!entries.isEmpty() || mdlGlobal::ModelList.isEmpty())
+    if (!entries.isEmpty() || pellum::files::ModelList.isEmpty())
         return entries;
-    const Entry first{mdlGlobal::ModelList.first(), QStringLiteral("USB"), QStringLiteral("USB")};
+    const Entry first{pellum::files::ModelList.first(), QStringLiteral("USB"),
+                      QStringLiteral("USB")};
     // A folder that cannot be written still gets the entry for this run.
     QString ignored;
     WriteFileAtomically(path, LineBytes(EntryLine(first)), &ignored);
@@ -145,7 +146,7 @@ bool ReplaceEntryLine(int index, const QString& line, QString* error) {
         }
     }
     // The other entries keep their lines exactly as they were.
-    QStringList lines = mdlFunction::ReadListFile(path);
+    QStringList lines = pellum::text::ReadListFile(path);
     if (index >= 0 && index < lines.size())
         lines[index] = line;
     else
@@ -158,8 +159,8 @@ bool ReplaceEntryLine(int index, const QString& line, QString* error) {
 
 QStringList EnumSystemPorts(const QString& kind) {
     QStringList names;
-    for (const pellum::SystemPort& port :
-         pellum::EnumerateSystemPorts(kind, mdlGlobal::FilesFolder + QStringLiteral("PortMap.ini")))
+    for (const pellum::SystemPort& port : pellum::EnumerateSystemPorts(
+             kind, pellum::files::FilesFolder + QStringLiteral("PortMap.ini")))
         if (port.name.left(3) == kind)
             names.append(port.name);
     return names;

@@ -1,22 +1,23 @@
 #include "shell/ServiceFunctions.h"
 
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Family.h"
+#include "core/Localization.h"
+#include "core/ModelLists.h"
 #include "settings/IdentityQueries.h"
 #include "settings/PrinterCMD.h"
-#include "shell/Localization.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
 
 namespace ServiceFunctions {
 
 namespace {
 
 QString ErrOpenPort(std::int32_t code) {
-    return Localization::WithCode(Localization::Msg(QStringLiteral("_Err_OpenPort")), code);
+    return pellum::lang::WithCode(pellum::lang::Msg(QStringLiteral("_Err_OpenPort")), code);
 }
 
 void SendAndClose(const QByteArray& bytes) {
-    mdlGlobal::LastResultCode = TsplWriteData(bytes);
+    pellum::current::LastResultCode = TsplWriteData(bytes);
     TsplClosePort();
 }
 
@@ -28,41 +29,42 @@ void KeyValueDo(const char* key) {
 }
 
 bool IsFamily(std::int32_t family) {
-    return mdlGlobal::CurrentFamily.load() == family;
+    return pellum::current::CurrentFamily.load() == family;
 }
 
 } // namespace
 
 bool InList(const char* listKey) {
-    return !mdlGlobal::CurrentModel.isEmpty() && mdlFunction::ModelIn(QLatin1String(listKey));
+    return !pellum::current::CurrentModel.isEmpty() &&
+           pellum::models::ModelIn(QLatin1String(listKey));
 }
 
 bool OpenForFunction() {
-    const std::int32_t opened = TsplOpenPort(mdlGlobal::CurrentPort);
-    mdlGlobal::LastResultCode = opened;
+    const std::int32_t opened = TsplOpenPort(pellum::current::CurrentPort);
+    pellum::current::LastResultCode = opened;
     if (opened != 0 && opened != 5) {
-        Localization::ErrorBox(ErrOpenPort(opened));
+        pellum::lang::ErrorBox(ErrOpenPort(opened));
         return false;
     }
-    mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
+    pellum::current::CurrentFamily = pellum::FamilyTSPL;
     if (InList("HaveTwoProtocol"))
-        mdlGlobal::CurrentFamily = IdentityQueries::QueryEmulation();
+        pellum::current::CurrentFamily = IdentityQueries::QueryEmulation();
     return true;
 }
 
 void PrintConfigPage() {
     if (InList("GDS"))
         return KeyValueDo("configguration_page");
-    if (IsFamily(mdlGlobal::FamilyESC))
+    if (IsFamily(pellum::FamilyESC))
         return SendAndClose(InList("Maple_ParameterSetting") ? kConfigPageEscMaple
                                                              : kConfigPageEsc);
     const std::int32_t rc = TsplSelfTest();
-    mdlGlobal::LastResultCode = rc;
+    pellum::current::LastResultCode = rc;
     // Nothing follows the self-test: the port is closed rather than left
     // holding the printer's connection.
     TsplClosePort();
     if (rc != 0)
-        Localization::ErrorBox(ErrOpenPort(rc));
+        pellum::lang::ErrorBox(ErrOpenPort(rc));
 }
 
 void StartLearn() {
@@ -79,14 +81,14 @@ void SensorGraph() {
 void ModuleTest() {
     if (InList("GDS"))
         return KeyValueDo("tph_test_page");
-    if (IsFamily(mdlGlobal::FamilyTSPL))
+    if (IsFamily(pellum::FamilyTSPL))
         return SendAndClose(kDensityTest);
     SendAndClose(InList("ModelPrintOtherCMD") ? kModuleTestOther : kModuleTestPlain);
 }
 
 bool FactoryDefault() {
-    if (!Localization::ConfirmBox(
-            Localization::LangText(QStringLiteral("FormMain_Label_MSGRestore")))) {
+    if (!pellum::lang::ConfirmBox(
+            pellum::lang::LangText(QStringLiteral("FormMain_Label_MSGRestore")))) {
         TsplClosePort();
         return false;
     }
@@ -94,19 +96,18 @@ bool FactoryDefault() {
         KeyValueDo("factory_default");
         return true;
     }
-    SendAndClose(IsFamily(mdlGlobal::FamilyESC) && InList("Maple_ParameterSetting")
-                     ? kFactoryEscMaple
-                     : kFactory);
+    SendAndClose(IsFamily(pellum::FamilyESC) && InList("Maple_ParameterSetting") ? kFactoryEscMaple
+                                                                                 : kFactory);
     return true;
 }
 
 bool EnterFirmwareUpdateMode() {
     if (InList("DFUWithoutCMD"))
         return true;
-    const std::int32_t opened = TsplOpenPort(mdlGlobal::CurrentPort);
-    mdlGlobal::LastResultCode = opened;
+    const std::int32_t opened = TsplOpenPort(pellum::current::CurrentPort);
+    pellum::current::LastResultCode = opened;
     if (opened != 0 && opened != 5) {
-        Localization::ErrorBox(ErrOpenPort(opened));
+        pellum::lang::ErrorBox(ErrOpenPort(opened));
         return false;
     }
     SendAndClose(kDfuMode);

@@ -1,33 +1,35 @@
 #include "shell/StartUp.h"
 
 #include "connection/PrinterLibraries.h"
-#include "shell/Localization.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
+#include "core/Localization.h"
+#include "core/ProgramFiles.h"
+#include "core/TextTools.h"
 
 namespace StartUp {
 
 void InitialiseFolders(const QString& programFolder, const QString& filesFolder) {
-    mdlGlobal::SetProgramFolder(programFolder);
+    pellum::files::SetProgramFolder(programFolder);
     if (!filesFolder.isEmpty()) {
-        mdlGlobal::FilesFolder = filesFolder;
-        if (!mdlGlobal::FilesFolder.endsWith(QLatin1Char('/')))
-            mdlGlobal::FilesFolder += QLatin1Char('/');
+        pellum::files::FilesFolder = filesFolder;
+        if (!pellum::files::FilesFolder.endsWith(QLatin1Char('/')))
+            pellum::files::FilesFolder += QLatin1Char('/');
     }
-    mdlGlobal::ModelList = mdlFunction::ReadListFile(mdlGlobal::FilesFolder + mdlGlobal::kModelFile);
+    pellum::files::ModelList =
+        pellum::text::ReadListFile(pellum::files::FilesFolder + pellum::files::kModelFile);
 }
 
 void InitialiseLanguage() {
-    Localization::ChooseLanguage();
-    Localization::LoadMessageTable();
-    Localization::ReadLanguageFont();
+    pellum::lang::ChooseLanguage();
+    pellum::lang::LoadMessageTable();
+    pellum::lang::ReadLanguageFont();
 }
 
 QStringList LoadLibraries() {
     if (qEnvironmentVariableIsEmpty("PELLUM_PORTMAP"))
-        qputenv("PELLUM_PORTMAP", (mdlGlobal::FilesFolder + QStringLiteral("PortMap.ini")).toLocal8Bit());
+        qputenv("PELLUM_PORTMAP",
+                (pellum::files::FilesFolder + QStringLiteral("PortMap.ini")).toLocal8Bit());
     QStringList problems;
-    pellum::connection::LoadPrinterLibraries(mdlGlobal::ProgramFolder, &problems);
+    pellum::connection::LoadPrinterLibraries(pellum::files::ProgramFolder, &problems);
     return problems;
 }
 

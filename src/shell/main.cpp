@@ -1,9 +1,9 @@
 // The desktop program: the main window and, through it, every tool window.
+#include "gui/GuiDialogPlacement.h"
+#include "gui/GuiDialogs.h"
+#include "gui/GuiWindowRegistry.h"
 #include "platform/ProgramFolder.h"
 #include "shell/FormMain_Label_Dealer.h"
-#include "shell/GuiDialogPlacement.h"
-#include "shell/GuiDialogs.h"
-#include "shell/GuiWindowRegistry.h"
 
 #include <QApplication>
 #include <QFile>

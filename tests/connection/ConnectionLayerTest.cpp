@@ -2,7 +2,8 @@
 #include "connection/mdlPrinterLib_CPCL.h"
 #include "connection/mdlPrinterLib_ESC.h"
 #include "connection/mdlPrinterLib_TSPL.h"
-#include "shell/mdlGlobal.h"
+#include "core/CurrentPrinter.h"
+#include "core/Family.h"
 
 #include "TestSupport.h"
 
@@ -152,14 +153,14 @@ TEST(ConnectionLayer, DispatcherPicksTheLibraryByFamily) {
     struct Case {
         std::int32_t family;
         LibraryId library;
-    } cases[] = {{0, LibraryId::ESC},  {1, LibraryId::TSPL}, {3, LibraryId::CPCL},
-                 {4, LibraryId::TSPL}, {5, LibraryId::TSPL}, {2, LibraryId::TSPL},
+    } cases[] = {{0, LibraryId::ESC},   {1, LibraryId::TSPL}, {3, LibraryId::CPCL},
+                 {4, LibraryId::TSPL},  {5, LibraryId::TSPL}, {2, LibraryId::TSPL},
                  {255, LibraryId::TSPL}};
     for (const Case& c : cases) {
         FakePrinterLibrary tspl(LibraryId::TSPL);
         FakePrinterLibrary cpcl(LibraryId::CPCL);
         FakePrinterLibrary esc(LibraryId::ESC);
-        mdlGlobal::CurrentFamily = c.family;
+        pellum::current::CurrentFamily = c.family;
         LibCreatePrinter(QStringLiteral("M"));
         EXPECT_EQ(LibOpenPort(QStringLiteral("USB")), 0);
         LibWriteData(QByteArray("\x1B\x1B\x08", 3));
@@ -167,8 +168,9 @@ TEST(ConnectionLayer, DispatcherPicksTheLibraryByFamily) {
         std::int32_t n = 0;
         LibReadDataEOF(buf, 0, 4, 0x1FF, 0x100 + 13, &n);
         LibClosePort();
-        FakePrinterLibrary* chosen =
-            c.library == LibraryId::ESC ? &esc : c.library == LibraryId::CPCL ? &cpcl : &tspl;
+        FakePrinterLibrary* chosen = c.library == LibraryId::ESC    ? &esc
+                                     : c.library == LibraryId::CPCL ? &cpcl
+                                                                    : &tspl;
         EXPECT_EQ(chosen->ops(), (Ops{"create", "open", "write", "readEof", "close"}))
             << "family " << c.family;
         EXPECT_EQ(chosen->written(), QByteArray("\x1B\x1B\x08", 3));
@@ -180,12 +182,13 @@ TEST(ConnectionLayer, DispatcherPicksTheLibraryByFamily) {
             }
         }
     }
-    mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
+    pellum::current::CurrentFamily = pellum::FamilyTSPL;
 }
 
 TEST(ConnectionLayer, MissingLibraryFailsEveryOperationWithACode) {
     QStringList problems;
-    EXPECT_FALSE(pellum::connection::LoadPrinterLibraries(QStringLiteral("/nonexistent"), &problems));
+    EXPECT_FALSE(
+        pellum::connection::LoadPrinterLibraries(QStringLiteral("/nonexistent"), &problems));
     EXPECT_EQ(problems.size(), 3);
     EXPECT_EQ(TsplCreatePrinter(QStringLiteral("x")), pellum::connection::kResultLibraryMissing);
     std::uint8_t b[1];

@@ -1,11 +1,14 @@
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
+#include "core/CurrentPrinter.h"
+#include "core/ModelLists.h"
+#include "core/ProgramFiles.h"
+#include "core/TextTools.h"
 
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
-using namespace mdlFunction;
+using namespace pellum::text;
+using namespace pellum::models;
 
 TEST(SplitText, PiecesAroundEveryDelimiter) {
     struct Case {
@@ -63,16 +66,16 @@ TEST(ModelLists, MembershipIsASubstringTestOfNameAndComma) {
 TEST(ModelLists, CachedListsKeepTheirValueOthersAreReadAnew) {
     pellum::test::TempProgramFolder folder(false);
     folder.makeCurrent();
-    folder.writeFile(mdlGlobal::kModelListFile,
+    folder.writeFile(pellum::files::kModelListFile,
                      "[ParameterSet]\nNutmeg_ParameterSetting=A,\nGDS=A,\n");
     ClearModelListCache();
     CacheModelLists();
-    folder.writeFile(mdlGlobal::kModelListFile,
+    folder.writeFile(pellum::files::kModelListFile,
                      "[ParameterSet]\nNutmeg_ParameterSetting=B,\nGDS=B,\n");
-    mdlGlobal::CurrentModel = QStringLiteral("A");
+    pellum::current::CurrentModel = QStringLiteral("A");
     EXPECT_TRUE(ModelIn(QStringLiteral("Nutmeg_ParameterSetting"))); // cached at start
     EXPECT_FALSE(ModelIn(QStringLiteral("GDS")));                    // read now
-    mdlGlobal::CurrentModel = QStringLiteral("B");
+    pellum::current::CurrentModel = QStringLiteral("B");
     EXPECT_TRUE(ModelIn(QStringLiteral("GDS")));
     ClearModelListCache();
 }

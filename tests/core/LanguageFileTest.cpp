@@ -1,7 +1,7 @@
 // The shipped language file against the code: every text the code looks up
 // must exist, and not be empty, in every language the file says it provides.
+#include "core/Localization.h"
 #include "platform/IniFile.h"
-#include "shell/Localization.h"
 
 #include "TestSupport.h"
 
@@ -24,8 +24,9 @@ QSet<QString> KeysInSources(QSet<QString>* messageKeysUsed) {
     const QRegularExpression windowKey(QStringLiteral("\"(Form[A-Za-z0-9]*_[A-Za-z0-9_]+)\""));
     const QRegularExpression msgKey(
         QStringLiteral("Msg\\((?:QStringLiteral\\()?\"(_[A-Za-z0-9_]+)\""));
-    QDirIterator it(QStringLiteral(PELLUM_SOURCE_DIR "/src"), {QStringLiteral("*.cpp"), QStringLiteral("*.h")},
-                    QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(QStringLiteral(PELLUM_SOURCE_DIR "/src"),
+                    {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         QFile f(it.next());
         if (!f.open(QIODevice::ReadOnly))
@@ -48,8 +49,8 @@ QStringList ListedLanguages() {
     const QString list = pellum::ReadPrivateProfileString(
         ShippedLanguageFile(), QStringLiteral("LanguageCollect"), QStringLiteral("List"));
     QStringList ids;
-    for (const QString& id : list.split(QRegularExpression(QStringLiteral("[^0-9]+")),
-                                        Qt::SkipEmptyParts))
+    for (const QString& id :
+         list.split(QRegularExpression(QStringLiteral("[^0-9]+")), Qt::SkipEmptyParts))
         ids.append(id);
     return ids;
 }
@@ -60,8 +61,9 @@ TEST(LanguageFile, ProvidesTheThreeLanguagesAndAValidDefault) {
     const QStringList ids = ListedLanguages();
     for (const char* id : {"1033", "2052", "1028"})
         EXPECT_TRUE(ids.contains(QString::fromLatin1(id))) << id;
-    const QString def = pellum::ReadPrivateProfileString(
-        ShippedLanguageFile(), QStringLiteral("LanguageCollect"), QStringLiteral("DefaultLanguageID"));
+    const QString def =
+        pellum::ReadPrivateProfileString(ShippedLanguageFile(), QStringLiteral("LanguageCollect"),
+                                         QStringLiteral("DefaultLanguageID"));
     EXPECT_TRUE(ids.contains(def)) << def.toStdString();
     EXPECT_FALSE(pellum::ReadPrivateProfileString(ShippedLanguageFile(), QStringLiteral("Global"),
                                                   QStringLiteral("_Version"))
@@ -71,7 +73,7 @@ TEST(LanguageFile, ProvidesTheThreeLanguagesAndAValidDefault) {
 TEST(LanguageFile, EveryKeyTheCodeLooksUpIsPresentInEveryListedLanguage) {
     QSet<QString> messageKeysUsed;
     QSet<QString> keys = KeysInSources(&messageKeysUsed);
-    for (const QString& k : Localization::MessageKeys())
+    for (const QString& k : pellum::lang::MessageKeys())
         keys.insert(k);
     for (const char* k : {"_FontName", "_FontSize", "_FontCharset"})
         keys.insert(QString::fromLatin1(k));
@@ -88,8 +90,8 @@ TEST(LanguageFile, EveryKeyTheCodeLooksUpIsPresentInEveryListedLanguage) {
     // A message looked up with Msg() must be one the message table loads.
     QStringList unknown;
     for (const QString& key : messageKeysUsed)
-        if (!Localization::MessageKeys().contains(key))
+        if (!pellum::lang::MessageKeys().contains(key))
             unknown.append(key);
-    EXPECT_TRUE(unknown.isEmpty()) << "not in the message table: "
-                                   << unknown.join(", ").toStdString();
+    EXPECT_TRUE(unknown.isEmpty())
+        << "not in the message table: " << unknown.join(", ").toStdString();
 }

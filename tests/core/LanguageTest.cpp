@@ -1,26 +1,27 @@
+#include "core/Localization.h"
+#include "core/ProgramFiles.h"
 #include "platform/SystemLanguage.h"
-#include "shell/Localization.h"
-#include "shell/mdlGlobal.h"
 
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
-using namespace Localization;
+using namespace pellum::lang;
 
 TEST(Language, CommandLineSwitches) {
     struct Case {
         QStringList args;
         const char* id; // "" = the switch does not decide
     } cases[] = {
-        {{"-CN"}, "2052"}, {{"-EN"}, "1033"}, {{"-TW"}, "1028"}, {{"-JP"}, "1041"},
-        {{"-RU"}, "1049"}, {{"-PT"}, "1046"}, {{"-ES"}, "1034"}, {{"-cn"}, ""},
+        {{"-CN"}, "2052"}, {{"-EN"}, "1033"},  {{"-TW"}, "1028"}, {{"-JP"}, "1041"},
+        {{"-RU"}, "1049"}, {{"-PT"}, "1046"},  {{"-ES"}, "1034"}, {{"-cn"}, ""},
         {{"-EN "}, ""},    {{"x", "-EN"}, ""}, {{}, ""},
     };
     for (const Case& c : cases) {
-        mdlGlobal::LanguageId.clear();
+        pellum::lang::LanguageId.clear();
         ApplyCommandLineSwitch(c.args);
-        EXPECT_EQ(mdlGlobal::LanguageId, QString::fromLatin1(c.id)) << c.args.join(' ').toStdString();
+        EXPECT_EQ(pellum::lang::LanguageId, QString::fromLatin1(c.id))
+            << c.args.join(' ').toStdString();
     }
 }
 
@@ -32,18 +33,18 @@ TEST(Language, Decision) {
         const char* defaultId;
         const char* expected;
     } cases[] = {
-        {"", 2058, "1033,2052,1034", "1033", "1034"},  // Spanish (Mexico) -> 1034
-        {"", 0x040A, "1034", "1033", "1034"},          // every Spanish identifier
-        {"", 0x500A, "1034", "1033", "1034"},          // ... up to 0x500A
-        {"", 0x540A, "1034", "1033", "1033"},          // past the twenty: not Spanish
-        {"", 2070, "1046", "1033", "1046"},            // Portuguese (Portugal)
-        {"", 3076, "1028", "1033", "1028"},            // Chinese (Hong Kong)
-        {"", 5124, "1028", "1033", "1028"},            // Chinese (Macao)
-        {"", 1036, "2052,1033", "1033", "1033"},       // French not provided
-        {"", 1046, "10466", "1033", "1046"},           // substring test only
-        {"1041", 2052, "1033,2052", "2052", "2052"},   // switch -JP not provided
-        {"1033", 2052, "1033,2052", "2052", "1033"},   // switch wins over the system
-        {"", 1036, "", "", ""},                        // nothing provided: empty
+        {"", 2058, "1033,2052,1034", "1033", "1034"}, // Spanish (Mexico) -> 1034
+        {"", 0x040A, "1034", "1033", "1034"},         // every Spanish identifier
+        {"", 0x500A, "1034", "1033", "1034"},         // ... up to 0x500A
+        {"", 0x540A, "1034", "1033", "1033"},         // past the twenty: not Spanish
+        {"", 2070, "1046", "1033", "1046"},           // Portuguese (Portugal)
+        {"", 3076, "1028", "1033", "1028"},           // Chinese (Hong Kong)
+        {"", 5124, "1028", "1033", "1028"},           // Chinese (Macao)
+        {"", 1036, "2052,1033", "1033", "1033"},      // French not provided
+        {"", 1046, "10466", "1033", "1046"},          // substring test only
+        {"1041", 2052, "1033,2052", "2052", "2052"},  // switch -JP not provided
+        {"1033", 2052, "1033,2052", "2052", "1033"},  // switch wins over the system
+        {"", 1036, "", "", ""},                       // nothing provided: empty
     };
     for (const Case& c : cases)
         EXPECT_EQ(DecideLanguageId(QString::fromLatin1(c.current), c.system,
@@ -56,10 +57,9 @@ TEST(Language, LocalesMapToWindowsIdentifiers) {
     struct Case {
         const char* locale;
         int id;
-    } cases[] = {{"en_US.UTF-8", 1033}, {"zh_CN.UTF-8", 2052}, {"zh_TW", 1028},
-                 {"zh_HK", 3076},       {"zh_MO", 5124},       {"ja_JP", 1041},
-                 {"ru_RU", 1049},       {"pt_BR", 1046},       {"pt_PT", 2070},
-                 {"es_ES", 3082},       {"es_MX", 2058},       {"fr_FR", 1036},
+    } cases[] = {{"en_US.UTF-8", 1033}, {"zh_CN.UTF-8", 2052}, {"zh_TW", 1028}, {"zh_HK", 3076},
+                 {"zh_MO", 5124},       {"ja_JP", 1041},       {"ru_RU", 1049}, {"pt_BR", 1046},
+                 {"pt_PT", 2070},       {"es_ES", 3082},       {"es_MX", 2058}, {"fr_FR", 1036},
                  {"de_DE", 1031},       {"C", 1033},           {"de_LI", 1031}};
     for (const Case& c : cases)
         EXPECT_EQ(pellum::LanguageIdForLocale(QString::fromLatin1(c.locale)), c.id) << c.locale;
@@ -68,14 +68,14 @@ TEST(Language, LocalesMapToWindowsIdentifiers) {
 TEST(Language, ChoiceFromTheLanguageFileAndMessageTable) {
     pellum::test::TempProgramFolder folder(false);
     folder.makeCurrent();
-    folder.writeFile(mdlGlobal::kLanguageFile,
+    folder.writeFile(pellum::files::kLanguageFile,
                      "[LanguageCollect]\nList=1033,2052\nDefaultLanguageID=2052\n"
                      "[2052]\n_Close=关闭\n_FontSize=abc\n_FontCharset=134\n_FontName=X\n"
                      "[1033]\n_Close=Close\n");
     qputenv("PELLUM_LANGID", "1036");
-    mdlGlobal::LanguageId.clear();
+    pellum::lang::LanguageId.clear();
     ChooseLanguage();
-    EXPECT_EQ(mdlGlobal::LanguageId, QStringLiteral("2052"));
+    EXPECT_EQ(pellum::lang::LanguageId, QStringLiteral("2052"));
     LoadMessageTable();
     EXPECT_EQ(Msg(QStringLiteral("_Close")), QString::fromUtf8("关闭"));
     EXPECT_EQ(Msg(QStringLiteral("_Set")), QString()); // missing key: empty
@@ -89,10 +89,10 @@ TEST(Language, ChoiceFromTheLanguageFileAndMessageTable) {
 TEST(Language, MessageBoxesUseTheirTitlesAndTheCodeForms) {
     pellum::test::TempProgramFolder folder(false);
     folder.makeCurrent();
-    folder.writeFile(mdlGlobal::kLanguageFile,
+    folder.writeFile(pellum::files::kLanguageFile,
                      "[1033]\n_MSG_Title_Error=Error\n_MSG_Title_Message=Info\n"
                      "_MSG_Title_Warn=Warn\n_Err_OpenPort=Open failed\n");
-    mdlGlobal::LanguageId = QStringLiteral("1033");
+    pellum::lang::LanguageId = QStringLiteral("1033");
     LoadMessageTable();
     pellum::test::RecordingDialogs dialogs;
     dialogs.confirmAnswers = {false};

@@ -245,7 +245,7 @@ class TestPrintSending : public DiagnosticsTest {};
 TEST_F(TestPrintSending, LabelGoesOutInSeparateWritesAndClosesOnSuccess) {
     for (const char* model : {kPlainModel, kVectorModel}) {
         SCOPED_TRACE(model);
-        Select(model, mdlGlobal::FamilyTSPL);
+        Select(model, pellum::FamilyTSPL);
         tspl->clear();
         const auto outcome =
             TestPrintJobs::PrintLabel(QStringLiteral("AB\nCD"), QStringLiteral("40"), "30");
@@ -304,10 +304,10 @@ TEST_F(TestPrintSending, TextJobGoesThroughTheFamilysLibrary) {
         int library; // 0 TSPL, 1 CPCL, 2 ESC
         const char* job;
     } cases[] = {
-        {mdlGlobal::FamilyZPL, 0, "^XA\r\n^FO0,0^CI14^A@N,24,24,SIMSUN.TTF^FDA\r\nB^FS\r\n^XZ\r\n"},
-        {mdlGlobal::FamilyEPL, 0, "N\r\nA300,10,0,1,2,2,N,\"A\r\nB\"\r\nP1\r\n"},
-        {mdlGlobal::FamilyCPCL, 1, "A\r\nB\r\n"},
-        {mdlGlobal::FamilyESC, 2, "A\r\nB\n"},
+        {pellum::FamilyZPL, 0, "^XA\r\n^FO0,0^CI14^A@N,24,24,SIMSUN.TTF^FDA\r\nB^FS\r\n^XZ\r\n"},
+        {pellum::FamilyEPL, 0, "N\r\nA300,10,0,1,2,2,N,\"A\r\nB\"\r\nP1\r\n"},
+        {pellum::FamilyCPCL, 1, "A\r\nB\r\n"},
+        {pellum::FamilyESC, 2, "A\r\nB\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.family);
@@ -331,7 +331,7 @@ TEST_F(TestPrintSending, TextJobGoesThroughTheFamilysLibrary) {
 
 TEST_F(TestPrintSending, TextJobVariants) {
     // 1B 53 first for the models of "Send1B53First"; its failure is only stored.
-    Select(kPrefixModel, mdlGlobal::FamilyZPL);
+    Select(kPrefixModel, pellum::FamilyZPL);
     tspl->writeResults = {4, 0};
     EXPECT_EQ(TestPrintJobs::PrintText(QStringLiteral("Hi"), 0).step, TestPrintJobs::Outcome::Done);
     ASSERT_EQ(tspl->writes().size(), 2u);
@@ -340,8 +340,8 @@ TEST_F(TestPrintSending, TextJobVariants) {
     // The list is read from the file at the moment of printing.
     QByteArray lists = kModelLists;
     lists.replace("Send1B53First=Test-Prefix,", "Send1B53First=Test-Plain,");
-    folder->writeFile(mdlGlobal::kModelListFile, lists);
-    Select(kPlainModel, mdlGlobal::FamilyESC);
+    folder->writeFile(pellum::files::kModelListFile, lists);
+    Select(kPlainModel, pellum::FamilyESC);
     esc->clear();
     TestPrintJobs::PrintText(QStringLiteral("Hi"), 0);
     EXPECT_EQ(esc->writes(), (std::vector<QByteArray>{Hex("1B53"), "Hi\n"}));
@@ -352,8 +352,8 @@ TEST_F(TestPrintSending, TextJobVariants) {
         QByteArray bytes;
     } pages[] = {
         {0, Hex("B0A10A")}, {936, Hex("B0A10A")}, {65001, Hex("E5958A0A")}, {950, Hex("B0DA0A")}};
-    Select(kPlainModel, mdlGlobal::FamilyESC);
-    folder->writeFile(mdlGlobal::kModelListFile, kModelLists);
+    Select(kPlainModel, pellum::FamilyESC);
+    folder->writeFile(pellum::files::kModelListFile, kModelLists);
     for (const auto& p : pages) {
         esc->clear();
         EXPECT_EQ(TestPrintJobs::PrintText(QStringLiteral(u"\u554A"), p.codePage).step,
@@ -363,7 +363,7 @@ TEST_F(TestPrintSending, TextJobVariants) {
 }
 
 TEST_F(TestPrintSending, TextJobFailures) {
-    Select(kPrefixModel, mdlGlobal::FamilyZPL);
+    Select(kPrefixModel, pellum::FamilyZPL);
     const struct {
         const char* name;
         std::deque<std::int32_t> openResults;
@@ -443,7 +443,7 @@ TEST(ProduceDate, FromTheSerialLayouts) {
 class PrinterInformationTest : public DiagnosticsTest {};
 
 TEST_F(PrinterInformationTest, ProduceDateTextPerModel) {
-    Select(kBrisaModel, mdlGlobal::FamilyTSPL);
+    Select(kBrisaModel, pellum::FamilyTSPL);
     EXPECT_EQ(PrinterInformation::ProduceDateText(QStringLiteral("5851ABC")),
               QLocale::system().toString(QDate(2018, 3, 12), QLocale::ShortFormat));
     EXPECT_EQ(PrinterInformation::ProduceDateText(QString()), Msg("_Err_ReadData"));
@@ -454,14 +454,14 @@ TEST_F(PrinterInformationTest, ProduceDateTextPerModel) {
     EXPECT_TRUE(none.contains(QLatin1String("ZZ51ABC"))) << none.toStdString();
     EXPECT_NE(none, Msg("_Err_ReadData"));
     // The same serial on a model of the other layout: its last seven characters.
-    Select(kPlainModel, mdlGlobal::FamilyTSPL);
+    Select(kPlainModel, pellum::FamilyTSPL);
     const QDate other =
         PrinterInformation::ProduceDate(QStringLiteral("5851ABC"), false, QDate::currentDate());
     EXPECT_FALSE(other.isValid()); // "5851ABC": week "85" is no week
 }
 
 TEST_F(PrinterInformationTest, ReadsEverythingOverOneConnection) {
-    Select(kBrisaModel, mdlGlobal::FamilyTSPL);
+    Select(kBrisaModel, pellum::FamilyTSPL);
     tspl->serial = QByteArray("5851ABC\r\n");
     tspl->replies = {Hex("00003039"), Hex("010205")};
     const PrinterInformation::Facts facts = PrinterInformation::ReadFacts();
@@ -478,7 +478,7 @@ TEST_F(PrinterInformationTest, ReadsEverythingOverOneConnection) {
 }
 
 TEST_F(PrinterInformationTest, KeyValueModelAsksWithGetval) {
-    Select(kKeyValueModel, mdlGlobal::FamilyTSPL);
+    Select(kKeyValueModel, pellum::FamilyTSPL);
     tspl->replies = {QByteArray("SN8110042\0", 10), QByteArray("120\0", 4),
                      QByteArray("V2.3.4\0", 7)};
     const PrinterInformation::Facts facts = PrinterInformation::ReadFacts();
@@ -500,7 +500,7 @@ TEST_F(PrinterInformationTest, FailuresAndMissingReplies) {
     PrinterInformation::Facts facts = PrinterInformation::ReadFacts();
     EXPECT_FALSE(facts.opened);
     EXPECT_EQ(facts.openCode, 3);
-    EXPECT_EQ(mdlGlobal::LastResultCode, 3);
+    EXPECT_EQ(pellum::current::LastResultCode, 3);
     EXPECT_TRUE(tspl->writes().empty());
 
     // No serial and no replies: every value says so, and the port is closed.

@@ -7,10 +7,12 @@
 #pragma once
 
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Family.h"
+#include "core/Localization.h"
+#include "core/ModelLists.h"
+#include "core/ProgramFiles.h"
 #include "settings/PrinterCMD.h"
-#include "shell/Localization.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
 
 #include "TestSupport.h"
 
@@ -48,12 +50,12 @@ class DiagnosticsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         folder = std::make_unique<pellum::test::TempProgramFolder>();
-        folder->writeFile(mdlGlobal::kModelListFile, kModelLists);
+        folder->writeFile(pellum::files::kModelListFile, kModelLists);
         folder->makeCurrent();
-        mdlGlobal::LanguageId = QStringLiteral("1033");
-        Localization::LoadMessageTable();
-        mdlFunction::ClearModelListCache();
-        mdlFunction::CacheModelLists();
+        pellum::lang::LanguageId = QStringLiteral("1033");
+        pellum::lang::LoadMessageTable();
+        pellum::models::ClearModelListCache();
+        pellum::models::CacheModelLists();
         dialogs = std::make_unique<pellum::test::RecordingDialogs>();
         delays = std::make_unique<pellum::test::DelayRecorder>();
         tspl =
@@ -62,12 +64,12 @@ protected:
             std::make_unique<pellum::test::FakePrinterLibrary>(pellum::connection::LibraryId::CPCL);
         esc =
             std::make_unique<pellum::test::FakePrinterLibrary>(pellum::connection::LibraryId::ESC);
-        Select(kPlainModel, mdlGlobal::FamilyTSPL);
-        mdlGlobal::CurrentPort = QStringLiteral("NET,127.0.0.1:9");
-        mdlGlobal::SdkModel = QStringLiteral("Spruce");
-        mdlGlobal::LastResultCode = 0;
+        Select(kPlainModel, pellum::FamilyTSPL);
+        pellum::current::CurrentPort = QStringLiteral("NET,127.0.0.1:9");
+        pellum::current::SdkModel = QStringLiteral("Spruce");
+        pellum::current::LastResultCode = 0;
         PrinterCMD::PortHeld = false;
-        ASSERT_EQ(TsplCreatePrinter(mdlGlobal::SdkModel), 0);
+        ASSERT_EQ(TsplCreatePrinter(pellum::current::SdkModel), 0);
         tspl->clear();
     }
     void TearDown() override {
@@ -76,14 +78,14 @@ protected:
         tspl.reset();
         delays.reset();
         dialogs.reset();
-        mdlFunction::ClearModelListCache();
+        pellum::models::ClearModelListCache();
     }
     void Select(const char* model, int family) {
-        mdlGlobal::CurrentModel = QString::fromLatin1(model);
-        mdlGlobal::CurrentFamily = family;
+        pellum::current::CurrentModel = QString::fromLatin1(model);
+        pellum::current::CurrentFamily = family;
     }
-    QString Msg(const char* key) const { return Localization::Msg(QString::fromLatin1(key)); }
-    QString Lang(const char* key) const { return Localization::LangText(QString::fromLatin1(key)); }
+    QString Msg(const char* key) const { return pellum::lang::Msg(QString::fromLatin1(key)); }
+    QString Lang(const char* key) const { return pellum::lang::LangText(QString::fromLatin1(key)); }
     // The texts of the recorded message boxes.
     std::vector<QString> Messages() const {
         std::vector<QString> texts;

@@ -6,7 +6,7 @@
 #include "diagnostics/FormPrintText_Label.h"
 #include "diagnostics/FormPrinterInformation.h"
 #include "diagnostics/TestPrintJobs.h"
-#include "shell/GuiWindowRegistry.h"
+#include "gui/GuiWindowRegistry.h"
 
 #include "DiagnosticsFixture.h"
 
@@ -68,7 +68,7 @@ class RegisteredWindows : public DiagnosticsTest {};
 
 TEST_F(RegisteredWindows, OpenModallyWithTheSelectedModelsPaperWidth) {
     pellum::RegisterDiagnosticsWindows();
-    Select(kVectorModel, mdlGlobal::FamilyTSPL); // paper width 56
+    Select(kVectorModel, pellum::FamilyTSPL); // paper width 56
     const struct {
         const char* name;
         const char* hintLabel; // a label whose text is checked, or nullptr
@@ -445,7 +445,7 @@ TEST_F(CommandConsole, ClearCopyPasteAndClose) {
 class InformationWindow : public DiagnosticsTest {};
 
 TEST_F(InformationWindow, ShowsTheThreeFacts) {
-    Select(kBrisaModel, mdlGlobal::FamilyTSPL);
+    Select(kBrisaModel, pellum::FamilyTSPL);
     tspl->serial = QByteArray("5851ABC");
     tspl->replies = {Hex("00003039"), Hex("010205")};
     T_frmPrinterInformation w;
@@ -599,10 +599,10 @@ TEST_F(TextWindow, SendsTheFamilysJob) {
         int library; // 0 TSPL, 1 CPCL, 2 ESC
         QByteArray job;
     } cases[] = {
-        {mdlGlobal::FamilyZPL, 0, "^XA\r\n^FO0,0^CI14^A@N,24,24,SIMSUN.TTF^FDHello^FS\r\n^XZ\r\n"},
-        {mdlGlobal::FamilyEPL, 0, "N\r\nA300,10,0,1,2,2,N,\"Hello\"\r\nP1\r\n"},
-        {mdlGlobal::FamilyCPCL, 1, "Hello\r\n"},
-        {mdlGlobal::FamilyESC, 2, "Hello\n"},
+        {pellum::FamilyZPL, 0, "^XA\r\n^FO0,0^CI14^A@N,24,24,SIMSUN.TTF^FDHello^FS\r\n^XZ\r\n"},
+        {pellum::FamilyEPL, 0, "N\r\nA300,10,0,1,2,2,N,\"Hello\"\r\nP1\r\n"},
+        {pellum::FamilyCPCL, 1, "Hello\r\n"},
+        {pellum::FamilyESC, 2, "Hello\n"},
     };
     text->setPlainText(QStringLiteral("Hello"));
     for (const auto& c : cases) {
@@ -618,7 +618,7 @@ TEST_F(TextWindow, SendsTheFamilysJob) {
 }
 
 TEST_F(TextWindow, CodePageChoice) {
-    Select(kPlainModel, mdlGlobal::FamilyESC);
+    Select(kPlainModel, pellum::FamilyESC);
     text->setPlainText(QStringLiteral(u"\u554A"));
     check->click();
     EXPECT_TRUE(combo->isEnabled());
@@ -643,7 +643,7 @@ TEST_F(TextWindow, CodePageChoice) {
 }
 
 TEST_F(TextWindow, Failures) {
-    Select(kPrefixModel, mdlGlobal::FamilyZPL);
+    Select(kPrefixModel, pellum::FamilyZPL);
     text->setPlainText(QStringLiteral("Hi"));
     tspl->openResults = {3};
     print->click();

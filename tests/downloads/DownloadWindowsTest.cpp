@@ -7,13 +7,14 @@
 #include "downloads/PacketDownload.h"
 
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Family.h"
+#include "core/Localization.h"
+#include "core/ModelLists.h"
+#include "core/OptionTables.h"
+#include "gui/GuiWindowRegistry.h"
 #include "platform/Delay.h"
-#include "settings/OptionTables.h"
 #include "settings/PrinterCMD.h"
-#include "shell/GuiWindowRegistry.h"
-#include "shell/Localization.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
 
 #include "TestPictures.h"
 #include "TestSupport.h"
@@ -72,12 +73,12 @@ class DownloadWindows : public ::testing::Test {
 protected:
     void SetUp() override {
         folder.makeCurrent();
-        mdlGlobal::LanguageId = QStringLiteral("1033");
-        Localization::LoadMessageTable();
-        mdlFunction::ClearModelListCache();
-        mdlGlobal::CurrentModel = QStringLiteral("PL-Kapok 420");
-        mdlGlobal::CurrentPort = QStringLiteral("NET,127.0.0.1:9");
-        mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
+        pellum::lang::LanguageId = QStringLiteral("1033");
+        pellum::lang::LoadMessageTable();
+        pellum::models::ClearModelListCache();
+        pellum::current::CurrentModel = QStringLiteral("PL-Kapok 420");
+        pellum::current::CurrentPort = QStringLiteral("NET,127.0.0.1:9");
+        pellum::current::CurrentFamily = pellum::FamilyTSPL;
         ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
         fake.clear();
         PrinterCMD::PortHeld = false;
@@ -135,8 +136,8 @@ protected:
         w->show();
         return w;
     }
-    QString Text(const char* key) { return Localization::LangText(QLatin1String(key)); }
-    QString Msg(const char* key) { return Localization::Msg(QLatin1String(key)); }
+    QString Text(const char* key) { return pellum::lang::LangText(QLatin1String(key)); }
+    QString Msg(const char* key) { return pellum::lang::Msg(QLatin1String(key)); }
 
     pellum::test::TempProgramFolder folder;
     FakePrinterLibrary fake;
@@ -474,7 +475,7 @@ TEST_F(DownloadWindows, FirmwareWindowRefusesAPackageCutShortAndStopsOnARefusal)
 }
 
 TEST_F(DownloadWindows, FontManagerListsDownloadsDeletesAndTests) {
-    mdlGlobal::CurrentFamily = mdlGlobal::FamilyZPL;
+    pellum::current::CurrentFamily = pellum::FamilyZPL;
     fake.replies = {GetValReply("E_ARIAL.TTF,R_SIMSUN.TTF"), GetValReply("100"),
                     GetValReply("500000")};
     pellum::TfrmDLF w;
@@ -534,7 +535,7 @@ TEST_F(DownloadWindows, FontManagerListsDownloadsDeletesAndTests) {
 }
 
 TEST_F(DownloadWindows, FontManagerLabelSizesForTspl) {
-    mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
+    pellum::current::CurrentFamily = pellum::FamilyTSPL;
     fake.replies = {GetValReply(""), GetValReply("1"), GetValReply("2")};
     pellum::TfrmDLF w;
     w.show();

@@ -3,8 +3,8 @@
 #include "downloads/FirmwarePackage.h"
 
 #include "connection/mdlPrinterLib_TSPL.h"
-#include "shell/Localization.h"
-#include "shell/mdlGlobal.h"
+#include "core/CurrentPrinter.h"
+#include "core/Localization.h"
 
 #include "TestPictures.h"
 #include "TestSupport.h"
@@ -23,11 +23,11 @@ class FirmwareFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         folder.makeCurrent();
-        mdlGlobal::LanguageId = QStringLiteral("1033");
-        Localization::LoadMessageTable();
-        mdlGlobal::CurrentPort = QStringLiteral("NET,127.0.0.1:9");
+        pellum::lang::LanguageId = QStringLiteral("1033");
+        pellum::lang::LoadMessageTable();
+        pellum::current::CurrentPort = QStringLiteral("NET,127.0.0.1:9");
         ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
-        ASSERT_EQ(TsplOpenPort(mdlGlobal::CurrentPort), 0);
+        ASSERT_EQ(TsplOpenPort(pellum::current::CurrentPort), 0);
         fake.clear();
     }
     // Runs the sender to its end; the number of steps it took.
@@ -46,8 +46,8 @@ protected:
             t << m.text;
         return t;
     }
-    QString Text(const char* key) { return Localization::LangText(QLatin1String(key)); }
-    QString Msg(const char* key) { return Localization::Msg(QLatin1String(key)); }
+    QString Text(const char* key) { return pellum::lang::LangText(QLatin1String(key)); }
+    QString Msg(const char* key) { return pellum::lang::Msg(QLatin1String(key)); }
     pellum::test::TempProgramFolder folder;
     FakePrinterLibrary fake;
     RecordingDialogs dialogs;
@@ -122,7 +122,7 @@ TEST_F(FirmwareFixture, TheStatusBytesAndTheirMessages) {
          4},
         {"final status 9",
          {QByteArray(1, '\0'), QByteArray(1, '\x09')},
-         Localization::WithCode(Text("FormGDL_err_Unknown"), 9),
+         pellum::lang::WithCode(Text("FormGDL_err_Unknown"), 9),
          4},
     };
     for (const Case& c : cases) {

@@ -3,8 +3,9 @@
 #include "downloads/FontDownload.h"
 
 #include "connection/mdlPrinterLib_TSPL.h"
-#include "shell/Localization.h"
-#include "shell/mdlGlobal.h"
+#include "core/CurrentPrinter.h"
+#include "core/Family.h"
+#include "core/Localization.h"
 
 #include "TestSupport.h"
 
@@ -30,12 +31,12 @@ class UserFontFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         folder.makeCurrent();
-        mdlGlobal::LanguageId = QStringLiteral("1033");
-        Localization::LoadMessageTable();
-        mdlGlobal::CurrentPort = QStringLiteral("NET,127.0.0.1:9");
-        mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
+        pellum::lang::LanguageId = QStringLiteral("1033");
+        pellum::lang::LoadMessageTable();
+        pellum::current::CurrentPort = QStringLiteral("NET,127.0.0.1:9");
+        pellum::current::CurrentFamily = pellum::FamilyTSPL;
         ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
-        ASSERT_EQ(TsplOpenPort(mdlGlobal::CurrentPort), 0);
+        ASSERT_EQ(TsplOpenPort(pellum::current::CurrentPort), 0);
         fake.clear();
     }
     QStringList Texts() const {
@@ -115,7 +116,7 @@ TEST_F(UserFontFixture, A2048ByteFontTravelsInThreeFilledPackets) {
     EXPECT_EQ(progress, (std::vector<std::int32_t>{1, 2, 3}));
     EXPECT_EQ(delays.waits(), (std::vector<int>{1000, 30, 30}));
     EXPECT_TRUE(completeBeforeMessage);
-    EXPECT_EQ(Texts(), QStringList{Localization::Msg(QStringLiteral("_DownloadSuccess"))});
+    EXPECT_EQ(Texts(), QStringList{pellum::lang::Msg(QStringLiteral("_DownloadSuccess"))});
     EXPECT_EQ(fake.ops().back(), "close");
 }
 
@@ -127,12 +128,12 @@ TEST_F(UserFontFixture, BadAcknowledgementsStopTheFont) {
         QByteArray reply;
         QString message;
     } cases[] = {
-        {AckFor(packet, 1), Localization::Msg(QStringLiteral("_Err_CheckSum"))},
-        {QByteArray(), Localization::LangText(QStringLiteral("FormDownloadFont_ErrIO"))},
+        {AckFor(packet, 1), pellum::lang::Msg(QStringLiteral("_Err_CheckSum"))},
+        {QByteArray(), pellum::lang::LangText(QStringLiteral("FormDownloadFont_ErrIO"))},
         // A file packet's checksum (over the data only) is not the font's.
         {AckFor(PacketDownload::BuildDownloadPacket(font, 0, 0)).left(8) + QByteArray(2, '\0') +
              QByteArray(2, '\x7F'),
-         Localization::Msg(QStringLiteral("_Err_CheckSum"))},
+         pellum::lang::Msg(QStringLiteral("_Err_CheckSum"))},
     };
     for (const Case& c : cases) {
         fake.clear();

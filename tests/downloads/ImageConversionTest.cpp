@@ -5,8 +5,8 @@
 // independent writer. Damaged files are cut or corrupted copies of good ones.
 #include "downloads/ImageConversion.h"
 
-#include "shell/Localization.h"
-#include "shell/mdlGlobal.h"
+#include "core/Localization.h"
+#include "core/ProgramFiles.h"
 
 #include "TestPictures.h"
 #include "TestSupport.h"
@@ -148,8 +148,8 @@ class ImageFiles : public ::testing::Test {
 protected:
     void SetUp() override {
         folder.makeCurrent();
-        mdlGlobal::LanguageId = QStringLiteral("1033");
-        Localization::LoadMessageTable();
+        pellum::lang::LanguageId = QStringLiteral("1033");
+        pellum::lang::LoadMessageTable();
     }
     QString Write(const QString& name, const QByteArray& bytes) {
         const QString path = dir.filePath(name);
@@ -164,7 +164,7 @@ protected:
             t << m.text;
         return t;
     }
-    QString Msg(const char* key) { return Localization::Msg(QLatin1String(key)); }
+    QString Msg(const char* key) { return pellum::lang::Msg(QLatin1String(key)); }
     pellum::test::TempProgramFolder folder;
     pellum::test::RecordingDialogs dialogs;
     QTemporaryDir dir;
@@ -329,7 +329,7 @@ TEST(Decoders, HostileHeadersAreRefused) {
 }
 
 TEST_F(ImageFiles, ConversionWritesTheScratchBitmapOrSaysWhy) {
-    const QString dest = mdlGlobal::ConvertedBitmapPath;
+    const QString dest = pellum::files::ConvertedBitmapPath;
     // A good picture: 1-bit BMP at the scaled size, black index 0.
     const QString png = Write(QStringLiteral("logo.png"), MakePng(kFace));
     ASSERT_TRUE(ConvertImageFile(png, dest, 2.0f));
@@ -344,7 +344,7 @@ TEST_F(ImageFiles, ConversionWritesTheScratchBitmapOrSaysWhy) {
     EXPECT_EQ(m.height, 6);
     EXPECT_EQ(PatternOf(m)[0], "##....##");
     // No temporary file is left beside it.
-    EXPECT_EQ(QDir(mdlGlobal::ProgramFolder).entryList({QStringLiteral("CBT*")}, QDir::Files),
+    EXPECT_EQ(QDir(pellum::files::ProgramFolder).entryList({QStringLiteral("CBT*")}, QDir::Files),
               QStringList{QStringLiteral("CBT.bmp")});
 
     struct Case {
@@ -392,7 +392,7 @@ TEST_F(ImageFiles, WidthCheckAtBothResolutions) {
     Pattern wide(300, std::string(400, '.'));
     wide[0][0] = '#';
     const QString bmp = Write(QStringLiteral("wide.bmp"), MakeBmp(wide, 1, false));
-    const QString dest = mdlGlobal::ConvertedBitmapPath;
+    const QString dest = pellum::files::ConvertedBitmapPath;
     ASSERT_TRUE(ConvertImageFile(bmp, dest, 2.5f));
     const MonoBitmap m = ReadMonoBmp([&] {
         QFile f(dest);

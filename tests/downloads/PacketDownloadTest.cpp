@@ -5,10 +5,11 @@
 #include "downloads/FirmwarePackage.h"
 
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Family.h"
+#include "core/Localization.h"
 #include "platform/Delay.h"
 #include "settings/PrinterCMD.h"
-#include "shell/Localization.h"
-#include "shell/mdlGlobal.h"
 
 #include "TestSupport.h"
 
@@ -50,10 +51,10 @@ class PacketFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         folder.makeCurrent();
-        mdlGlobal::LanguageId = QStringLiteral("1033");
-        Localization::LoadMessageTable();
-        mdlGlobal::CurrentPort = QStringLiteral("NET,127.0.0.1:9");
-        mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
+        pellum::lang::LanguageId = QStringLiteral("1033");
+        pellum::lang::LoadMessageTable();
+        pellum::current::CurrentPort = QStringLiteral("NET,127.0.0.1:9");
+        pellum::current::CurrentFamily = pellum::FamilyTSPL;
         ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
         fake.clear();
         PrinterCMD::PortHeld = false;
@@ -85,8 +86,8 @@ protected:
             t << m.text;
         return t;
     }
-    QString Text(const char* key) { return Localization::LangText(QLatin1String(key)); }
-    QString Msg(const char* key) { return Localization::Msg(QLatin1String(key)); }
+    QString Text(const char* key) { return pellum::lang::LangText(QLatin1String(key)); }
+    QString Msg(const char* key) { return pellum::lang::Msg(QLatin1String(key)); }
 
     pellum::test::TempProgramFolder folder;
     FakePrinterLibrary fake;
@@ -379,18 +380,18 @@ TEST_F(PacketFixture, EveryTextTheDownloadsLookUpExistsInEveryLanguage) {
     for (int status = 1; status <= 7; ++status)
         keys << FirmwarePackage::StatusMessageKey(status);
     for (const char* id : {"1033", "2052", "1028"}) {
-        mdlGlobal::LanguageId = QLatin1String(id);
+        pellum::lang::LanguageId = QLatin1String(id);
         for (const QString& key : keys)
-            EXPECT_FALSE(Localization::LangText(key).isEmpty()) << id << " " << key.toStdString();
-        EXPECT_TRUE(Localization::LangText(QStringLiteral("_Err_FileNameLength"))
+            EXPECT_FALSE(pellum::lang::LangText(key).isEmpty()) << id << " " << key.toStdString();
+        EXPECT_TRUE(pellum::lang::LangText(QStringLiteral("_Err_FileNameLength"))
                         .contains(QLatin1String("%1")))
             << id;
-        EXPECT_NE(Localization::LangText(QStringLiteral("msgDL")),
-                  Localization::LangText(QStringLiteral("msgCC")))
+        EXPECT_NE(pellum::lang::LangText(QStringLiteral("msgDL")),
+                  pellum::lang::LangText(QStringLiteral("msgCC")))
             << id;
-        EXPECT_NE(Localization::LangText(QStringLiteral("FormDLFile_SwitchOn")),
-                  Localization::LangText(QStringLiteral("FormDLFile_SwitchOff")))
+        EXPECT_NE(pellum::lang::LangText(QStringLiteral("FormDLFile_SwitchOn")),
+                  pellum::lang::LangText(QStringLiteral("FormDLFile_SwitchOff")))
             << id;
     }
-    mdlGlobal::LanguageId = QStringLiteral("1033");
+    pellum::lang::LanguageId = QStringLiteral("1033");
 }

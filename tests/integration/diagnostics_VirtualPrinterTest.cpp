@@ -4,14 +4,15 @@
 // info and print-text run as separate processes against it too.
 #include "connection/PrinterLibraries.h"
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/Localization.h"
 #include "diagnostics/FormCommandTest.h"
 #include "diagnostics/PrinterInformation.h"
 #include "diagnostics/TestPrintJobs.h"
 #include "settings/PrinterCMD.h"
-#include "shell/Localization.h"
 #include "shell/StartUp.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
+
+#include "core/CurrentPrinter.h"
+#include "core/Family.h"
 
 #include "TestSupport.h"
 #include "VirtualPrinterProcess.h"
@@ -54,15 +55,13 @@ bool Has(const std::string& line, const std::string& part) {
 
 class DiagnosticsAgainstVirtualPrinter : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(pellum::test::UseBuiltProgram());
-    }
+    void SetUp() override { ASSERT_TRUE(pellum::test::UseBuiltProgram()); }
     void Select(const QString& model, const VirtualPrinterProcess& vp, int family) {
-        mdlGlobal::CurrentModel = model;
-        mdlGlobal::SdkModel = QStringLiteral("Spruce");
-        mdlGlobal::CurrentPort = PortOf(vp);
-        mdlGlobal::CurrentFamily = family;
-        ASSERT_EQ(TsplCreatePrinter(mdlGlobal::SdkModel), 0);
+        pellum::current::CurrentModel = model;
+        pellum::current::SdkModel = QStringLiteral("Spruce");
+        pellum::current::CurrentPort = PortOf(vp);
+        pellum::current::CurrentFamily = family;
+        ASSERT_EQ(TsplCreatePrinter(pellum::current::SdkModel), 0);
     }
     pellum::test::RecordingDialogs dialogs;
 };
@@ -75,7 +74,7 @@ TEST_F(DiagnosticsAgainstVirtualPrinter, LabelJobIsRecognised) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.model);
         auto vp = StartPrinter(c.model);
-        Select(QString::fromLatin1(c.model), *vp, mdlGlobal::FamilyTSPL);
+        Select(QString::fromLatin1(c.model), *vp, pellum::FamilyTSPL);
         const auto outcome =
             TestPrintJobs::PrintLabel(QStringLiteral("AB\nCD\n"), QStringLiteral("40"), "30");
         EXPECT_EQ(outcome.step, TestPrintJobs::Outcome::Done);
@@ -97,10 +96,10 @@ TEST_F(DiagnosticsAgainstVirtualPrinter, TextJobsOfTheOtherFamilies) {
         const char* kind;
         const char* part; // expected in the journal line
     } cases[] = {
-        {"PL-Nutmeg 200", mdlGlobal::FamilyZPL, "job-zpl", "\"fonts\":[\"SIMSUN.TTF\"]"},
-        {"PL-Nutmeg 200", mdlGlobal::FamilyEPL, "job-epl", "\"texts\":[\"Hello\"]"},
-        {"PL-Nutmeg 200", mdlGlobal::FamilyCPCL, "text", "\"text\":\"Hello\""},
-        {"PL-Maple 80", mdlGlobal::FamilyESC, "text", "\"hex\":\"48 65 6C 6C 6F 0A\""},
+        {"PL-Nutmeg 200", pellum::FamilyZPL, "job-zpl", "\"fonts\":[\"SIMSUN.TTF\"]"},
+        {"PL-Nutmeg 200", pellum::FamilyEPL, "job-epl", "\"texts\":[\"Hello\"]"},
+        {"PL-Nutmeg 200", pellum::FamilyCPCL, "text", "\"text\":\"Hello\""},
+        {"PL-Maple 80", pellum::FamilyESC, "text", "\"hex\":\"48 65 6C 6C 6F 0A\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.kind);
@@ -114,7 +113,7 @@ TEST_F(DiagnosticsAgainstVirtualPrinter, TextJobsOfTheOtherFamilies) {
     }
     // A model of "Send1B53First" puts the printer in standard mode first.
     auto vp = StartPrinter("PL-Maple 112");
-    Select(QStringLiteral("PL-Maple 112"), *vp, mdlGlobal::FamilyESC);
+    Select(QStringLiteral("PL-Maple 112"), *vp, pellum::FamilyESC);
     EXPECT_EQ(TestPrintJobs::PrintText(QStringLiteral("Hi"), 65001).step,
               TestPrintJobs::Outcome::Done);
     ASSERT_TRUE(vp->waitForKind("text", 3000));
@@ -144,7 +143,7 @@ TEST_F(DiagnosticsAgainstVirtualPrinter, PrinterInformationOfEachKind) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.model);
         auto vp = StartPrinter(c.model);
-        Select(QString::fromLatin1(c.model), *vp, mdlGlobal::FamilyTSPL);
+        Select(QString::fromLatin1(c.model), *vp, pellum::FamilyTSPL);
         const PrinterInformation::Facts facts = PrinterInformation::ReadFacts();
         ASSERT_TRUE(facts.opened);
         EXPECT_EQ(facts.serial, QString::fromLatin1(c.serial));
@@ -165,7 +164,7 @@ TEST_F(DiagnosticsAgainstVirtualPrinter, PrinterInformationOfEachKind) {
 
 TEST_F(DiagnosticsAgainstVirtualPrinter, ConsoleExchangesRawBytes) {
     auto vp = StartPrinter("PL-Nutmeg 200");
-    Select(QStringLiteral("PL-Nutmeg 200"), *vp, mdlGlobal::FamilyTSPL);
+    Select(QStringLiteral("PL-Nutmeg 200"), *vp, pellum::FamilyTSPL);
     T_frmCommandTest w;
     w.show();
     ASSERT_TRUE(dialogs.messages.empty());
@@ -273,7 +272,7 @@ TEST_F(DiagnosticsAgainstVirtualPrinter, PellumctlErrors) {
         EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QLatin1String(c.inErr))) << r.err.toStdString();
         if (c.exitCode == 1) {
-            EXPECT_TRUE(r.err.contains(Localization::Msg(QStringLiteral("_Err_OpenPort"))))
+            EXPECT_TRUE(r.err.contains(pellum::lang::Msg(QStringLiteral("_Err_OpenPort"))))
                 << r.err.toStdString();
         }
     }

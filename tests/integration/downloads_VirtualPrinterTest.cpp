@@ -7,12 +7,13 @@
 
 #include "connection/PrinterLibraries.h"
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/Localization.h"
 #include "platform/Delay.h"
 #include "settings/PrinterCMD.h"
-#include "shell/Localization.h"
 #include "shell/StartUp.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
+
+#include "core/CurrentPrinter.h"
+#include "core/Family.h"
 
 #include "TestPictures.h"
 #include "TestSupport.h"
@@ -156,9 +157,9 @@ TEST_F(DownloadsAgainstVirtualPrinter, PellumctlReportsTheRefusedPacket) {
         Write(QStringLiteral("frame.bmp"), downloads_test::MakeBmp(Frame(200, 150), 24, false));
     const CtlResult r = Ctl({"files", "download", picture, "--scale", "2.0"});
     EXPECT_EQ(r.exitCode, 1);
-    mdlGlobal::LanguageId = QStringLiteral("1033");
+    pellum::lang::LanguageId = QStringLiteral("1033");
     StartUp::InitialiseFolders(pellum::test::BuildBinFolder());
-    EXPECT_TRUE(r.err.contains(Localization::LangText(QStringLiteral("FormGDL_ErrIO"))))
+    EXPECT_TRUE(r.err.contains(pellum::lang::LangText(QStringLiteral("FormGDL_ErrIO"))))
         << r.err.toStdString();
     EXPECT_EQ(Count("download-packet"), 3); // nothing after the refused packet
     EXPECT_FALSE(Ctl({"files", "list", "bitmaps"}).out.contains(QStringLiteral("frame")));
@@ -213,9 +214,9 @@ protected:
 
 TEST_F(FileWindowAgainstVirtualPrinter, DownloadsAPictureAndListsIt) {
     StartPrinter("PL-Teal 300");
-    mdlGlobal::CurrentModel = model;
-    mdlGlobal::CurrentPort = Port();
-    mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
+    pellum::current::CurrentModel = model;
+    pellum::current::CurrentPort = Port();
+    pellum::current::CurrentFamily = pellum::FamilyTSPL;
     ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
     auto w = std::make_unique<pellum::TfrmDLFile>();
     w->show();
@@ -227,7 +228,7 @@ TEST_F(FileWindowAgainstVirtualPrinter, DownloadsAPictureAndListsIt) {
     w->findChild<QComboBox*>(QStringLiteral("cmbImageTimes"))->setCurrentIndex(4);
     w->btnDLFileClick();
     ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].text, Localization::Msg(QStringLiteral("_E_ITW")));
+    EXPECT_EQ(dialogs.messages[0].text, pellum::lang::Msg(QStringLiteral("_E_ITW")));
     EXPECT_EQ(Count("download-announce"), 0);
 
     dialogs.messages.clear();
@@ -239,7 +240,7 @@ TEST_F(FileWindowAgainstVirtualPrinter, DownloadsAPictureAndListsIt) {
     PacketDownload::WaitForDownloadThreads();
     QApplication::processEvents();
     ASSERT_EQ(dialogs.messages.size(), 1u) << dialogs.messages[0].text.toStdString();
-    EXPECT_EQ(dialogs.messages[0].text, Localization::Msg(QStringLiteral("_DownloadSuccess")));
+    EXPECT_EQ(dialogs.messages[0].text, pellum::lang::Msg(QStringLiteral("_DownloadSuccess")));
     std::string complete;
     ASSERT_TRUE(vp->waitForKind("download-complete", 3000, &complete));
     EXPECT_EQ(VirtualPrinterProcess::field(complete, "name"), "E_frame.GRF");
@@ -250,21 +251,21 @@ TEST_F(FileWindowAgainstVirtualPrinter, DownloadsAPictureAndListsIt) {
         listed = listed || list->topLevelItem(i)->text(1) == QLatin1String("frame.GRF");
     EXPECT_TRUE(listed);
     EXPECT_EQ(w->findChild<QPushButton*>(QStringLiteral("btnDLFile"))->text(),
-              Localization::LangText(QStringLiteral("msgDL")));
+              pellum::lang::LangText(QStringLiteral("msgDL")));
 }
 
 TEST_F(FileWindowAgainstVirtualPrinter, UserFontAndStoredFontReachThePrinterIntact) {
     StartPrinter("PL-Kapok 420");
-    mdlGlobal::CurrentModel = model;
-    mdlGlobal::CurrentPort = Port();
-    mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
+    pellum::current::CurrentModel = model;
+    pellum::current::CurrentPort = Port();
+    pellum::current::CurrentFamily = pellum::FamilyTSPL;
     ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
 
     // A user font of exactly two packets' worth: three packets, FF filled.
     QByteArray font(2048, '\0');
     for (int i = 0; i < font.size(); ++i)
         font[i] = char(i * 5);
-    ASSERT_EQ(TsplOpenPort(mdlGlobal::CurrentPort), 0);
+    ASSERT_EQ(TsplOpenPort(pellum::current::CurrentPort), 0);
     ASSERT_TRUE(FontDownload::AnnounceUserFont(QStringLiteral("BIG5")));
     FontDownload::UserFontSender sender(font);
     FontDownload::UserFontSender::Result r;
@@ -298,9 +299,9 @@ TEST_F(FileWindowAgainstVirtualPrinter, UserFontAndStoredFontReachThePrinterInta
 
 TEST_F(FileWindowAgainstVirtualPrinter, ACancelledDownloadLeavesTheWindowUsable) {
     StartPrinter("PL-Kapok 420");
-    mdlGlobal::CurrentModel = model;
-    mdlGlobal::CurrentPort = Port();
-    mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
+    pellum::current::CurrentModel = model;
+    pellum::current::CurrentPort = Port();
+    pellum::current::CurrentFamily = pellum::FamilyTSPL;
     ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
     auto w = std::make_unique<pellum::TfrmDLFile>();
     w->show();

@@ -5,14 +5,15 @@
 // what the controls show, with every line accepted and the printer restarted.
 #include "connection/PrinterLibraries.h"
 #include "connection/mdlPrinterLib_TSPL.h"
-#include "settings/OptionTables.h"
+#include "core/Localization.h"
+#include "core/OptionTables.h"
 #include "settings/PrinterCMD.h"
 #include "settings/windows/FormParaSet_Kapok.h"
 #include "settings/windows/FormParaSet_Larch.h"
-#include "shell/Localization.h"
 #include "shell/StartUp.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
+
+#include "core/CurrentPrinter.h"
+#include "core/Family.h"
 
 #include "TestSupport.h"
 #include "VirtualPrinterProcess.h"
@@ -141,10 +142,8 @@ QStringList Mismatches(QWidget* w, VirtualPrinterProcess& vp, bool larch, bool b
 
 class KvWindowsOnVirtualPrinter : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(pellum::test::UseBuiltProgram());
-    }
-    void TearDown() override { mdlGlobal::CurrentModel.clear(); }
+    void SetUp() override { ASSERT_TRUE(pellum::test::UseBuiltProgram()); }
+    void TearDown() override { pellum::current::CurrentModel.clear(); }
     pellum::test::RecordingDialogs dialogs;
 };
 
@@ -172,9 +171,9 @@ TEST_F(KvWindowsOnVirtualPrinter, CatalogueModelsRoundTrip) {
                 .toStdString(),
             {"--model", c.model, "--listen", "127.0.0.1:0"});
         ASSERT_TRUE(vp.start()) << vp.error();
-        mdlGlobal::CurrentModel = QString::fromLatin1(c.model);
-        mdlGlobal::CurrentPort = QStringLiteral("NET,127.0.0.1:%1").arg(vp.port());
-        mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
+        pellum::current::CurrentModel = QString::fromLatin1(c.model);
+        pellum::current::CurrentPort = QStringLiteral("NET,127.0.0.1:%1").arg(vp.port());
+        pellum::current::CurrentFamily = pellum::FamilyTSPL;
         ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
         dialogs.messages.clear();
 

@@ -3,13 +3,14 @@
 // through the real printer libraries.
 #include "connection/PrinterLibraries.h"
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/Localization.h"
 #include "settings/IdentityQueries.h"
 #include "settings/PrinterCMD.h"
-#include "shell/Localization.h"
 #include "shell/ServiceFunctions.h"
 #include "shell/StartUp.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
+
+#include "core/CurrentPrinter.h"
+#include "core/Family.h"
 
 #include "TestSupport.h"
 #include "VirtualPrinterProcess.h"
@@ -45,13 +46,11 @@ QString PortOf(const VirtualPrinterProcess& vp) {
 
 class ShellAgainstVirtualPrinter : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(pellum::test::UseBuiltProgram());
-    }
+    void SetUp() override { ASSERT_TRUE(pellum::test::UseBuiltProgram()); }
     void Select(const QString& model, const VirtualPrinterProcess& vp) {
-        mdlGlobal::CurrentModel = model;
-        mdlGlobal::CurrentPort = PortOf(vp);
-        mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
+        pellum::current::CurrentModel = model;
+        pellum::current::CurrentPort = PortOf(vp);
+        pellum::current::CurrentFamily = pellum::FamilyTSPL;
         ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
     }
     pellum::test::RecordingDialogs dialogs;
@@ -97,10 +96,10 @@ TEST_F(ShellAgainstVirtualPrinter, ServiceFunctionsSendTheirBytes) {
         dialogs.messages.clear();
         ASSERT_TRUE(ServiceFunctions::OpenForFunction());
         if (c.emulation >= 0) {
-            EXPECT_EQ(mdlGlobal::CurrentFamily, c.emulation);
+            EXPECT_EQ(pellum::current::CurrentFamily, c.emulation);
         }
         c.run();
-        EXPECT_EQ(mdlGlobal::LastResultCode, 0);
+        EXPECT_EQ(pellum::current::LastResultCode, 0);
         EXPECT_TRUE(dialogs.messages.empty());
         std::string line;
         ASSERT_TRUE(vp->waitForKind(c.kind, 3000, &line));
@@ -140,7 +139,7 @@ TEST_F(ShellAgainstVirtualPrinter, IdentityOfBothKindsAndTheFirmwareRule) {
         Select(QStringLiteral("PL-Sumac 330"), *vp);
         EXPECT_TRUE(IdentityQueries::CheckFirmwareVersion(QStringLiteral("1.0.0")));
         EXPECT_FALSE(IdentityQueries::CheckFirmwareVersion(QStringLiteral("1.3.0")));
-        ASSERT_EQ(TsplOpenPort(mdlGlobal::CurrentPort), 0);
+        ASSERT_EQ(TsplOpenPort(pellum::current::CurrentPort), 0);
         EXPECT_EQ(IdentityQueries::ReadFirmwareVersion(), QStringLiteral("V 1.2.5.Beta3"));
         EXPECT_TRUE(IdentityQueries::ReadPrintedLength().endsWith(QStringLiteral(" (m)")));
         EXPECT_FALSE(IdentityQueries::ReadSerialNumber().isEmpty());
@@ -252,7 +251,7 @@ TEST_F(ShellAgainstVirtualPrinter, PellumctlServiceAndIdentityOfABlockModel) {
     vp.reset();
     r = Ctl(printer + QStringList{"service", "learn"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains(Localization::Msg(QStringLiteral("_Err_OpenPort")) + ':'))
+    EXPECT_TRUE(r.err.contains(pellum::lang::Msg(QStringLiteral("_Err_OpenPort")) + ':'))
         << qPrintable(r.err);
 }
 

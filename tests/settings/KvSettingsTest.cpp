@@ -1,9 +1,8 @@
 // The key-value settings as data: read rules, write rules, the order of the
 // getval and setval lines and the window rules, against a printer that is a
 // key store in memory.
-#include "settings/windows/KvSettings.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
+#include "settings/KvSettings.h"
+#include "core/ModelLists.h"
 
 #include "TestSupport.h"
 
@@ -29,7 +28,7 @@ protected:
         WriteLists("TSC,ZPL,");
         folder.makeCurrent();
     }
-    void TearDown() override { mdlFunction::ClearModelListCache(); }
+    void TearDown() override { pellum::models::ClearModelListCache(); }
     void WriteLists(const char* proList) {
         folder.writeFile(QStringLiteral("PrinterTypeList_Label.ini"),
                          QByteArray("[ParameterSet]\n"
@@ -40,7 +39,7 @@ protected:
                                     "ProtocolDisable=KvLocked,\n"
                                     "LarchParaSetProList=") +
                              proList + "\n");
-        mdlFunction::ClearModelListCache();
+        pellum::models::ClearModelListCache();
     }
     pellum::test::TempProgramFolder folder;
 };

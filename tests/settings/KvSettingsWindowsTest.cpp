@@ -3,14 +3,15 @@
 // exact setval lines sent by Set and the restart, the refusals, the key
 // filters, the leave-field checks and the window's own geometry rules.
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Family.h"
+#include "core/Localization.h"
+#include "core/ModelLists.h"
+#include "gui/GuiWindowRegistry.h"
+#include "settings/KvSettings.h"
 #include "settings/PrinterCMD.h"
 #include "settings/windows/FormParaSet_Kapok.h"
 #include "settings/windows/FormParaSet_Larch.h"
-#include "settings/windows/KvSettings.h"
-#include "shell/GuiWindowRegistry.h"
-#include "shell/Localization.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
 
 #include "TestSupport.h"
 
@@ -97,19 +98,19 @@ protected:
                          "OnlyChinese=KvChinese,KvTeal,\n"
                          "LarchParaSetProList=TSC,ZPL,\n");
         folder.makeCurrent();
-        mdlFunction::ClearModelListCache();
-        mdlGlobal::LanguageId = QStringLiteral("1033");
-        Localization::LoadMessageTable();
+        pellum::models::ClearModelListCache();
+        pellum::lang::LanguageId = QStringLiteral("1033");
+        pellum::lang::LoadMessageTable();
         ASSERT_EQ(TsplCreatePrinter(QStringLiteral("PL")), 0);
         fake.clear();
-        mdlGlobal::CurrentPort = QStringLiteral("NET,127.0.0.1:9");
-        mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
-        mdlGlobal::CurrentModel = QStringLiteral("KvPlain");
+        pellum::current::CurrentPort = QStringLiteral("NET,127.0.0.1:9");
+        pellum::current::CurrentFamily = pellum::FamilyTSPL;
+        pellum::current::CurrentModel = QStringLiteral("KvPlain");
         PrinterCMD::PortHeld = false;
     }
     void TearDown() override {
-        mdlGlobal::CurrentModel.clear();
-        mdlFunction::ClearModelListCache();
+        pellum::current::CurrentModel.clear();
+        pellum::models::ClearModelListCache();
     }
 
     template <typename Window> std::unique_ptr<Window> Open(const Script& script) {
@@ -207,7 +208,7 @@ TEST_F(KvWindows, KapokShowsEverySettingAndSetSendsThemBackAndRestarts) {
     EXPECT_EQ(Checked(win, "g5"), 1);
     EXPECT_EQ(Find<QLabel>(win, "Label3")->text(), QStringLiteral("-120~+120"));
     EXPECT_TRUE(Find<QComboBox>(win, "cmbProtocol")->isEnabled());
-    EXPECT_EQ(w->windowTitle(), Localization::Msg(QStringLiteral("_ParaSet")));
+    EXPECT_EQ(w->windowTitle(), pellum::lang::Msg(QStringLiteral("_ParaSet")));
 
     // The user changes some settings; the name keeps its capitals, the rest
     // goes lower-cased.
@@ -256,7 +257,7 @@ TEST_F(KvWindows, KapokShowsEverySettingAndSetSendsThemBackAndRestarts) {
 }
 
 TEST_F(KvWindows, LarchReadsTheRibbonSwitchAndWritesTheEmulationFirst) {
-    mdlGlobal::CurrentModel = QStringLiteral("KvEpl");
+    pellum::current::CurrentModel = QStringLiteral("KvEpl");
     Script script = KapokPrinter();
     script[0].second = "1.02.04"; // not 1.00: the other platen key
     script[1].second = "epl";
@@ -310,12 +311,12 @@ TEST_F(KvWindows, OpenFailureShowsTheMessageReadsNothingAndSetOnlyCloses) {
     auto w = Open<T_frmParaSet_Kapok>({});
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text,
-              Localization::Msg(QStringLiteral("_Err_OpenPort")) + QStringLiteral(":-6"));
+              pellum::lang::Msg(QStringLiteral("_Err_OpenPort")) + QStringLiteral(":-6"));
     EXPECT_EQ(fake.ops(), (Ops{"open"}));
     EXPECT_FALSE(w->settingsRead());
     // Texts and defaults are shown all the same.
     EXPECT_EQ(Find<QPushButton>(w.get(), "btnSet")->text(),
-              Localization::Msg(QStringLiteral("_Set")));
+              pellum::lang::Msg(QStringLiteral("_Set")));
     Find<QLineEdit>(w.get(), "txtBTPWD")->setText(QStringLiteral("1234"));
     fake.clear();
     Find<QPushButton>(w.get(), "btnSet")->click();
@@ -333,7 +334,7 @@ TEST_F(KvWindows, OpenFailureAtSetClosesWithoutWritingOrRestarting) {
     EXPECT_EQ(fake.ops(), (Ops{"open"}));
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text,
-              Localization::Msg(QStringLiteral("_Err_OpenPort")) + QStringLiteral(":3"));
+              pellum::lang::Msg(QStringLiteral("_Err_OpenPort")) + QStringLiteral(":3"));
     EXPECT_FALSE(w->isVisible());
 }
 
@@ -366,7 +367,7 @@ TEST_F(KvWindows, LayoutRulesOfTheModelLists) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.model) + (c.larch ? " Larch" : " Kapok"));
-        mdlGlobal::CurrentModel = QString::fromLatin1(c.model);
+        pellum::current::CurrentModel = QString::fromLatin1(c.model);
         std::unique_ptr<QWidget> w;
         if (c.larch)
             w = Open<T_frmParaSet_Larch>({});
@@ -449,7 +450,7 @@ TEST_F(KvWindows, LeavingAFieldChecksItsRange) {
     EXPECT_EQ(tear->text(), QStringLiteral("999"));
 
     // Larch: each address edit checks itself, the tear-off its fixed range.
-    mdlGlobal::CurrentModel = QStringLiteral("KvEpl");
+    pellum::current::CurrentModel = QStringLiteral("KvEpl");
     auto larch = Open<T_frmParaSet_Larch>(KapokPrinter());
     QLineEdit* mask = Find<QLineEdit>(larch.get(), "txtSubnet4");
     QLineEdit* tear2 = Find<QLineEdit>(larch.get(), "txtTearOff");
@@ -516,11 +517,11 @@ TEST_F(KvWindows, RegisteredUnderTheirNamesAndEveryTextExists) {
     keys.removeAll(QString());
     keys.removeDuplicates();
     for (const char* language : {"1033", "2052", "1028"}) {
-        mdlGlobal::LanguageId = QString::fromLatin1(language);
-        Localization::LoadMessageTable();
+        pellum::lang::LanguageId = QString::fromLatin1(language);
+        pellum::lang::LoadMessageTable();
         for (const QString& key : keys) {
-            const QString text = key.startsWith(QLatin1Char('_')) ? Localization::Msg(key)
-                                                                  : Localization::LangText(key);
+            const QString text = key.startsWith(QLatin1Char('_')) ? pellum::lang::Msg(key)
+                                                                  : pellum::lang::LangText(key);
             EXPECT_FALSE(text.isEmpty()) << language << " " << key.toStdString();
         }
     }

@@ -1,8 +1,8 @@
 // The option tables: selection fallbacks, code extraction, the speed and
 // paper-width classes from the model lists, and the code-page tables.
-#include "settings/OptionTables.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
+#include "core/OptionTables.h"
+#include "core/CurrentPrinter.h"
+#include "core/ModelLists.h"
 
 #include "TestSupport.h"
 
@@ -142,7 +142,7 @@ TEST(OptionTables, SpeedAndPaperWidthFollowTheModelLists) {
                      "IPS3=A,\nIPS4=B,\nIPS6=C,AB,\nIPS8=D,A,\n"
                      "PaperWidth56=E,\nPaperWidth80=E,F,\nPaperWidth108=G,\n");
     folder.makeCurrent();
-    mdlFunction::ClearModelListCache();
+    pellum::models::ClearModelListCache();
     struct Case {
         const char* model;
         QStringList speeds;
@@ -162,10 +162,10 @@ TEST(OptionTables, SpeedAndPaperWidthFollowTheModelLists) {
         FillSpeedList(l, QString::fromLatin1(c.model));
         EXPECT_EQ(l.items, c.speeds) << c.model;
         EXPECT_EQ(l.selected, 0);
-        mdlGlobal::CurrentModel = QString::fromLatin1(c.model);
+        pellum::current::CurrentModel = QString::fromLatin1(c.model);
         EXPECT_EQ(GetPaperWidth(), QString::fromLatin1(c.width)) << c.model;
     }
-    mdlGlobal::CurrentModel.clear();
+    pellum::current::CurrentModel.clear();
 }
 
 TEST(OptionTables, FillNumberListHoldsZeroToN) {

@@ -2,9 +2,10 @@
 // field encodings of the block.
 #include "settings/ParameterBlock.h"
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Family.h"
+#include "core/Localization.h"
 #include "settings/FieldCodec.h"
-#include "shell/Localization.h"
-#include "shell/mdlGlobal.h"
 
 #include "TestSupport.h"
 
@@ -45,14 +46,14 @@ class BlockExchange : public ::testing::Test {
 protected:
     void SetUp() override {
         folder.makeCurrent();
-        mdlGlobal::LanguageId = QStringLiteral("1033");
-        Localization::LoadMessageTable();
+        pellum::lang::LanguageId = QStringLiteral("1033");
+        pellum::lang::LoadMessageTable();
         ASSERT_EQ(TsplCreatePrinter(QStringLiteral("PL")), 0);
         fake.clear();
-        mdlGlobal::CurrentPort = QStringLiteral("NET,127.0.0.1:9");
-        mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
+        pellum::current::CurrentPort = QStringLiteral("NET,127.0.0.1:9");
+        pellum::current::CurrentFamily = pellum::FamilyTSPL;
     }
-    void TearDown() override { mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL; }
+    void TearDown() override { pellum::current::CurrentFamily = pellum::FamilyTSPL; }
 
     TempProgramFolder folder;
     FakePrinterLibrary fake;
@@ -80,15 +81,15 @@ TEST_F(BlockExchange, CompleteReplyPerFamily) {
         std::int32_t family;
         QByteArray command;
     } cases[] = {
-        {mdlGlobal::FamilyTSPL, QByteArray::fromHex("5A5A5A43520A")},
-        {mdlGlobal::FamilyESC, QByteArray::fromHex("1262")},
-        {mdlGlobal::FamilyCPCL, QByteArray::fromHex("1262")},
-        {mdlGlobal::FamilyZPL, QByteArray::fromHex("1262")},
+        {pellum::FamilyTSPL, QByteArray::fromHex("5A5A5A43520A")},
+        {pellum::FamilyESC, QByteArray::fromHex("1262")},
+        {pellum::FamilyCPCL, QByteArray::fromHex("1262")},
+        {pellum::FamilyZPL, QByteArray::fromHex("1262")},
     };
     for (const Case& c : cases) {
         fake.clear();
         delays.clear();
-        mdlGlobal::CurrentFamily = c.family;
+        pellum::current::CurrentFamily = c.family;
         const ParameterBlock sent = RandomBlock(7);
         fake.replies = {Bytes(sent)};
         ParameterBlock got{};
@@ -172,7 +173,7 @@ TEST_F(BlockExchange, FailuresLeaveTheBlockUntouched) {
         QString key;
         ReadParameterBlock(got, message, &key);
         EXPECT_EQ(key, QString::fromLatin1(c.key)) << c.name;
-        EXPECT_EQ(message, Localization::Msg(QString::fromLatin1(c.key))) << c.name;
+        EXPECT_EQ(message, pellum::lang::Msg(QString::fromLatin1(c.key))) << c.name;
         EXPECT_FALSE(message.isEmpty()) << c.name;
         EXPECT_EQ(got, before) << c.name;
         if (!c.ops.empty())
@@ -199,14 +200,14 @@ TEST_F(BlockExchange, WriteSendsCommandThenSealedCopy) {
         std::int32_t family;
         QByteArray command;
     } cases[] = {
-        {mdlGlobal::FamilyTSPL, QByteArray::fromHex("5A5A5A435720")},
-        {mdlGlobal::FamilyESC, QByteArray::fromHex("1263")},
-        {mdlGlobal::FamilyCPCL, QByteArray::fromHex("1263")},
+        {pellum::FamilyTSPL, QByteArray::fromHex("5A5A5A435720")},
+        {pellum::FamilyESC, QByteArray::fromHex("1263")},
+        {pellum::FamilyCPCL, QByteArray::fromHex("1263")},
     };
     for (const Case& c : cases) {
         fake.clear();
         delays.clear();
-        mdlGlobal::CurrentFamily = c.family;
+        pellum::current::CurrentFamily = c.family;
         ParameterBlock block = RandomBlock(21);
         block[254] = 0x12; // whatever the caller has there is replaced
         block[255] = 0x34;
@@ -231,9 +232,9 @@ TEST_F(BlockExchange, WriteFailures) {
     EXPECT_FALSE(WriteParameterBlock(block));
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].kind, pellum::MessageKind::Error);
-    EXPECT_EQ(dialogs.messages[0].title, Localization::Msg(QStringLiteral("_MSG_Title_Error")));
+    EXPECT_EQ(dialogs.messages[0].title, pellum::lang::Msg(QStringLiteral("_MSG_Title_Error")));
     EXPECT_EQ(dialogs.messages[0].text,
-              QStringLiteral("3:") + Localization::Msg(QStringLiteral("_Err_OpenPort")));
+              QStringLiteral("3:") + pellum::lang::Msg(QStringLiteral("_Err_OpenPort")));
     EXPECT_TRUE(fake.writes().empty());
 
     fake.clear();

@@ -7,12 +7,13 @@
 // expectations come from this file's own table of controls, offsets and
 // encodings per window, written independently of the program's tables.
 #include "connection/mdlPrinterLib_TSPL.h"
-#include "settings/OptionTables.h"
+#include "core/CurrentPrinter.h"
+#include "core/Family.h"
+#include "core/Localization.h"
+#include "core/ModelLists.h"
+#include "core/OptionTables.h"
 #include "settings/ParameterBlock.h"
 #include "settings/windows/FormParaSetWindows.h"
-#include "shell/Localization.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
 
 #include "TestSupport.h"
 #include "WindowCases.h"
@@ -51,18 +52,18 @@ protected:
         App();
         folder.writeFile(QStringLiteral("PrinterTypeList_Label.ini"), kModelLists);
         folder.makeCurrent();
-        mdlFunction::ClearModelListCache();
-        mdlGlobal::LanguageId = QStringLiteral("1033");
-        Localization::LoadMessageTable();
+        pellum::models::ClearModelListCache();
+        pellum::lang::LanguageId = QStringLiteral("1033");
+        pellum::lang::LoadMessageTable();
         ASSERT_EQ(TsplCreatePrinter(QStringLiteral("PL")), 0);
         fake.clear();
-        mdlGlobal::CurrentPort = QStringLiteral("NET,127.0.0.1:9");
-        mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
-        mdlGlobal::CurrentModel = QStringLiteral("ModelBT");
+        pellum::current::CurrentPort = QStringLiteral("NET,127.0.0.1:9");
+        pellum::current::CurrentFamily = pellum::FamilyTSPL;
+        pellum::current::CurrentModel = QStringLiteral("ModelBT");
     }
     void TearDown() override {
-        mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
-        mdlGlobal::CurrentModel.clear();
+        pellum::current::CurrentFamily = pellum::FamilyTSPL;
+        pellum::current::CurrentModel.clear();
     }
 
     // Opens the window on `block` (Maple first answers the emulation query).
@@ -109,7 +110,7 @@ TEST_F(SettingsWindows, EveryWindowShowsAndStoresItsFields) {
         SCOPED_TRACE(wc.className);
         fake.clear();
         dialogs.messages.clear();
-        mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
+        pellum::current::CurrentFamily = pellum::FamilyTSPL;
         const ParameterBlock initial = RandomBlock(++seed);
         auto w = Open(QString::fromLatin1(wc.className), initial);
         ASSERT_TRUE(w);
@@ -129,7 +130,7 @@ TEST_F(SettingsWindows, EveryWindowShowsAndStoresItsFields) {
         for (int i = 0; i < kBlockSize; ++i)
             EXPECT_EQ(received[std::size_t(i)], expected[std::size_t(i)]) << "offset " << i;
         ASSERT_EQ(dialogs.messages.size(), 1u);
-        EXPECT_EQ(dialogs.messages[0].text, Localization::Msg(QStringLiteral("_ParaSet_OK")));
+        EXPECT_EQ(dialogs.messages[0].text, pellum::lang::Msg(QStringLiteral("_ParaSet_OK")));
         EXPECT_FALSE(w->isVisible());
         const bool resets = QString::fromLatin1(wc.className).contains(QLatin1String("Cedar")) ||
                             QString::fromLatin1(wc.className).contains(QLatin1String("Ginkgo"));
@@ -141,7 +142,7 @@ TEST_F(SettingsWindows, EveryWindowShowsAndStoresItsFields) {
 TEST_F(SettingsWindows, MapleFollowsThePrinterEmulation) {
     const ParameterBlock initial = RandomBlock(9);
     auto w = Open(QStringLiteral("T_frmParaSet_Maple"), initial);
-    EXPECT_EQ(mdlGlobal::CurrentFamily.load(), 0);
+    EXPECT_EQ(pellum::current::CurrentFamily.load(), 0);
     const auto writes = fake.writes();
     ASSERT_GE(writes.size(), 2u);
     EXPECT_EQ(writes.back(), QByteArray::fromHex("1262")); // the block read in ESC form
@@ -255,7 +256,7 @@ TEST_F(SettingsWindows, FailedReadShowsTheMessageAndClosesAfterTheTimer) {
         bad[254] ^= 1;
         auto w = Open(QString::fromLatin1(cls), bad);
         ASSERT_EQ(dialogs.messages.size(), 1u) << cls;
-        EXPECT_EQ(dialogs.messages[0].text, Localization::Msg(QStringLiteral("_Err_CheckSum")));
+        EXPECT_EQ(dialogs.messages[0].text, pellum::lang::Msg(QStringLiteral("_Err_CheckSum")));
         EXPECT_TRUE(w->isVisible());
         EXPECT_TRUE(w->Timer1()->isActive());
         EXPECT_EQ(w->Timer1()->interval(), 100);
@@ -274,12 +275,12 @@ TEST_F(SettingsWindows, SetFailureShowsTheSetError) {
     fake.writeResults = {0, 7};
     Find<QPushButton>(w.get(), QStringLiteral("btnSet"))->click();
     ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].text, Localization::Msg(QStringLiteral("_Err_ParaSet")));
+    EXPECT_EQ(dialogs.messages[0].text, pellum::lang::Msg(QStringLiteral("_Err_ParaSet")));
     EXPECT_FALSE(w->isVisible());
 }
 
 TEST_F(SettingsWindows, BluetoothAbsentCarriesTheBytesThrough) {
-    mdlGlobal::CurrentModel = QStringLiteral("PlainModel");
+    pellum::current::CurrentModel = QStringLiteral("PlainModel");
     struct Case {
         const char* cls;
         std::vector<int> btBytes;
@@ -306,14 +307,14 @@ TEST_F(SettingsWindows, BluetoothAbsentCarriesTheBytesThrough) {
         fake.clear();
         Find<QPushButton>(w.get(), QStringLiteral("btnSet"))->click(); // empty PIN is fine
         ASSERT_EQ(dialogs.messages.size(), 1u);
-        EXPECT_EQ(dialogs.messages[0].text, Localization::Msg(QStringLiteral("_ParaSet_OK")));
+        EXPECT_EQ(dialogs.messages[0].text, pellum::lang::Msg(QStringLiteral("_ParaSet_OK")));
         const ParameterBlock r = Received();
         for (int i : c.btBytes)
             EXPECT_EQ(r[std::size_t(i)], b[std::size_t(i)]) << i;
     }
     // Alder without Bluetooth is shorter than with it.
     auto without = Open(QStringLiteral("T_frmParaSet_Alder"), RandomBlock(6));
-    mdlGlobal::CurrentModel = QStringLiteral("ModelBT");
+    pellum::current::CurrentModel = QStringLiteral("ModelBT");
     auto with = Open(QStringLiteral("T_frmParaSet_Alder"), RandomBlock(6));
     EXPECT_TRUE(with->HaveBT());
     EXPECT_LT(without->height(), with->height());
@@ -323,7 +324,7 @@ TEST_F(SettingsWindows, BluetoothListNeedsCommasOnBothSides) {
     folder.writeFile(QStringLiteral("PrinterTypeList_Label.ini"),
                      "[ParameterSet]\nJuniperWithBT=ModelBT,Other,\n"
                      "Cedar_ParameterSetting_WithBT=,ModelBT,\n");
-    mdlFunction::ClearModelListCache();
+    pellum::models::ClearModelListCache();
     auto alder = Open(QStringLiteral("T_frmParaSet_Alder"), RandomBlock(7));
     EXPECT_FALSE(alder->HaveBT()); // at the very start, without a leading comma
     auto cedar = Open(QStringLiteral("T_frmParaSet_Cedar"), RandomBlock(7));
@@ -342,7 +343,7 @@ TEST_F(SettingsWindows, CedarAndGinkgoRefuseAPinOfTheWrongLength) {
         EXPECT_TRUE(fake.writes().empty());
         EXPECT_TRUE(w->isVisible());
         ASSERT_EQ(dialogs.messages.size(), 1u);
-        EXPECT_EQ(dialogs.messages[0].text, Localization::Msg(QStringLiteral("_Err_BTPWD_Len")));
+        EXPECT_EQ(dialogs.messages[0].text, pellum::lang::Msg(QStringLiteral("_Err_BTPWD_Len")));
     }
 }
 
@@ -414,7 +415,7 @@ TEST_F(SettingsWindows, PaperTypeEncodings) {
     SealBlock(maple);
     auto m = Open(QStringLiteral("T_frmParaSet_Maple"), maple);
     EXPECT_EQ(Find<QComboBox>(m.get(), QStringLiteral("cmbJudgePaperMode"))->currentText(),
-              Localization::Msg(QStringLiteral("_PaperType_BlackMark")));
+              pellum::lang::Msg(QStringLiteral("_PaperType_BlackMark")));
     // Every character set stores its own position.
     auto charset = Find<QComboBox>(m.get(), QStringLiteral("cmbInternationalCharacter"));
     charset->setCurrentText(QStringLiteral("Denmark \u2161"));
@@ -473,7 +474,7 @@ TEST_F(SettingsWindows, JuniperDetectModeEnablesTheReprintSwitches) {
 }
 
 TEST_F(SettingsWindows, ModelSpecificDisabling) {
-    mdlGlobal::CurrentModel = QStringLiteral("Elm");
+    pellum::current::CurrentModel = QStringLiteral("Elm");
     ParameterBlock b = RandomBlock(14);
     b[76] = 1;
     SealBlock(b);
@@ -485,11 +486,11 @@ TEST_F(SettingsWindows, ModelSpecificDisabling) {
         Find<QPushButton>(w.get(), QStringLiteral("btnSet"))->click();
         EXPECT_EQ(Received()[76], 1) << cls;
     }
-    mdlGlobal::CurrentModel = QStringLiteral("Willow");
+    pellum::current::CurrentModel = QStringLiteral("Willow");
     auto ilex = Open(QStringLiteral("T_frmParaSet_Ilex"), b);
     EXPECT_FALSE(Find<QGroupBox>(ilex.get(), QStringLiteral("gpbLanguage"))->isEnabled());
     EXPECT_FALSE(Find<QComboBox>(ilex.get(), QStringLiteral("cmbCodepage"))->isEnabled());
-    mdlGlobal::CurrentModel = QStringLiteral("ModelBT");
+    pellum::current::CurrentModel = QStringLiteral("ModelBT");
     auto other = Open(QStringLiteral("T_frmParaSet_Ilex"), b);
     EXPECT_TRUE(Find<QGroupBox>(other.get(), QStringLiteral("gpbLanguage"))->isEnabled());
 }
@@ -504,7 +505,7 @@ TEST_F(SettingsWindows, SumacEmptyDensityEntryAndCaption) {
     EXPECT_EQ(density->count(), 6);
     EXPECT_EQ(density->currentIndex(), 5);
     EXPECT_TRUE(density->currentText().isEmpty());
-    EXPECT_EQ(w->windowTitle(), Localization::LangText(QStringLiteral("ORVIX_ParaSet")));
+    EXPECT_EQ(w->windowTitle(), pellum::lang::LangText(QStringLiteral("ORVIX_ParaSet")));
     EXPECT_EQ(Find<QWidget>(w.get(), QStringLiteral("lblStopPrint1"))->width(), 108);
     auto stop = Find<QWidget>(w.get(), QStringLiteral("txtStopPrint"));
     EXPECT_EQ(stop->x(),
@@ -515,7 +516,7 @@ TEST_F(SettingsWindows, SumacEmptyDensityEntryAndCaption) {
     EXPECT_EQ(Received()[57], 5);
 
     auto varro = Open(QStringLiteral("T_frmParaSet_Sumac_Varro"), b);
-    EXPECT_EQ(varro->windowTitle(), Localization::Msg(QStringLiteral("_ParaSet")));
+    EXPECT_EQ(varro->windowTitle(), pellum::lang::Msg(QStringLiteral("_ParaSet")));
     EXPECT_EQ(Find<QLineEdit>(varro.get(), QStringLiteral("txtHOrigin"))->maxLength(), 2);
 }
 
@@ -523,7 +524,7 @@ TEST_F(SettingsWindows, OnlyChineseHidesTheLanguageGroup) {
     const ParameterBlock b = RandomBlock(16);
     auto normal = Open(QStringLiteral("T_frmParaSet_Nutmeg"), b);
     const auto setNormal = Find<QPushButton>(normal.get(), QStringLiteral("btnSet"))->geometry();
-    mdlGlobal::CurrentModel = QStringLiteral("ChineseModel");
+    pellum::current::CurrentModel = QStringLiteral("ChineseModel");
     auto chinese = Open(QStringLiteral("T_frmParaSet_Nutmeg"), b);
     EXPECT_TRUE(Find<QGroupBox>(chinese.get(), QStringLiteral("gpbLanguage"))->isHidden());
     const auto set = Find<QPushButton>(chinese.get(), QStringLiteral("btnSet"))->geometry();
@@ -555,8 +556,8 @@ TEST_F(SettingsWindows, EveryTextKeyIsInEveryLanguage) {
     keys << QStringLiteral("FormParaSet_Err_NotANumber");
     keys.removeDuplicates();
     for (const char* language : {"1033", "2052", "1028"}) {
-        mdlGlobal::LanguageId = QString::fromLatin1(language);
-        Localization::LoadMessageTable();
+        pellum::lang::LanguageId = QString::fromLatin1(language);
+        pellum::lang::LoadMessageTable();
         for (const QString& key : keys) {
             const bool isKey = key.startsWith('_') ||
                                key.startsWith(QLatin1String("FormParaSet_")) ||
@@ -567,7 +568,7 @@ TEST_F(SettingsWindows, EveryTextKeyIsInEveryLanguage) {
                 << language << " " << key.toStdString();
         }
     }
-    mdlGlobal::LanguageId = QStringLiteral("1033");
+    pellum::lang::LanguageId = QStringLiteral("1033");
 }
 
 TEST_F(SettingsWindows, KeyFiltersAndLeavingAField) {
@@ -611,7 +612,7 @@ TEST_F(SettingsWindows, KeyFiltersAndLeavingAField) {
 TEST_F(SettingsWindows, WindowForEachModel) {
     TempProgramFolder shipped; // the shipped model lists
     shipped.makeCurrent();
-    mdlFunction::ClearModelListCache();
+    pellum::models::ClearModelListCache();
     struct Case {
         const char* model;
         bool firmwareNew;
@@ -630,7 +631,7 @@ TEST_F(SettingsWindows, WindowForEachModel) {
         {"No Such Model", true, "T_frmParaSet_Maple"},
     };
     for (const Case& c : cases) {
-        mdlGlobal::CurrentModel = QString::fromLatin1(c.model);
+        pellum::current::CurrentModel = QString::fromLatin1(c.model);
         QStringList asked;
         const QString window = SettingsTables::WindowClassForModel([&](const QString& v) {
             asked << v;

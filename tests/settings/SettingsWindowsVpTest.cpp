@@ -3,10 +3,11 @@
 // check every control, change every control, Set, and read the block back.
 #include "connection/PrinterLibraries.h"
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Family.h"
+#include "core/Localization.h"
+#include "core/ModelLists.h"
 #include "settings/windows/FormParaSetWindows.h"
-#include "shell/Localization.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
 
 #include "TestSupport.h"
 #include "WindowCases.h"
@@ -30,11 +31,11 @@ TEST(SettingsWindowsOnVirtualPrinter, EveryWindowRoundTrip) {
     TempProgramFolder folder;
     folder.writeFile(QStringLiteral("PrinterTypeList_Label.ini"), kModelLists);
     folder.makeCurrent();
-    mdlFunction::ClearModelListCache();
-    mdlGlobal::LanguageId = QStringLiteral("1033");
-    Localization::LoadMessageTable();
+    pellum::models::ClearModelListCache();
+    pellum::lang::LanguageId = QStringLiteral("1033");
+    pellum::lang::LoadMessageTable();
     RecordingDialogs dialogs;
-    mdlGlobal::CurrentModel = QStringLiteral("ModelBT");
+    pellum::current::CurrentModel = QStringLiteral("ModelBT");
     ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
 
     int seed = 500;
@@ -47,12 +48,12 @@ TEST(SettingsWindowsOnVirtualPrinter, EveryWindowRoundTrip) {
             {"--model", maple ? "PL-Maple 80" : "PL-Nutmeg 200", "--listen", "127.0.0.1:0",
              "--random-block", std::to_string(seed)});
         ASSERT_TRUE(vp.start()) << vp.error();
-        mdlGlobal::CurrentPort = QStringLiteral("NET,127.0.0.1:%1").arg(vp.port());
-        mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
+        pellum::current::CurrentPort = QStringLiteral("NET,127.0.0.1:%1").arg(vp.port());
+        pellum::current::CurrentFamily = pellum::FamilyTSPL;
         dialogs.messages.clear();
 
         if (maple) // the main window leaves the port open for the emulation query
-            TsplOpenPort(mdlGlobal::CurrentPort);
+            TsplOpenPort(pellum::current::CurrentPort);
         auto w = pellum::CreateSettingsWindow(QString::fromLatin1(wc.className));
         w->show();
         ASSERT_TRUE(dialogs.messages.empty()) << dialogs.messages[0].text.toStdString();
@@ -67,7 +68,7 @@ TEST(SettingsWindowsOnVirtualPrinter, EveryWindowRoundTrip) {
         SealBlock(expected);
         w->findChild<QPushButton*>(QStringLiteral("btnSet"))->click();
         ASSERT_EQ(dialogs.messages.size(), 1u);
-        EXPECT_EQ(dialogs.messages[0].text, Localization::Msg(QStringLiteral("_ParaSet_OK")));
+        EXPECT_EQ(dialogs.messages[0].text, pellum::lang::Msg(QStringLiteral("_ParaSet_OK")));
 
         ParameterBlock back{};
         QString message;

@@ -5,7 +5,7 @@
 // the virtual printer.
 #pragma once
 
-#include "settings/OptionTables.h"
+#include "core/OptionTables.h"
 #include "settings/ParameterBlock.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 // Dialogs that fix their size while being shown still end up centred on the
 // window that opened them.
-#include "shell/GuiDialogPlacement.h"
+#include "gui/GuiDialogPlacement.h"
 
 #include <QApplication>
 #include <QDialog>

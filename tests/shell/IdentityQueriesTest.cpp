@@ -17,7 +17,7 @@ const QString kBetaModel = QStringLiteral("PL-Sumac 330"); // in VersionLength4
 class Identity : public ShellTest {};
 
 TEST_F(Identity, KeyValueEmulationFromPpl) {
-    mdlGlobal::CurrentModel = kKeyValueModel;
+    pellum::current::CurrentModel = kKeyValueModel;
     struct Case {
         QByteArray reply;
         std::int32_t family;
@@ -121,7 +121,7 @@ TEST_F(Identity, FirmwareVersionText) {
         {kBetaModel, QByteArray(), 4, QString()},
     };
     for (const Case& c : cases) {
-        mdlGlobal::CurrentModel = c.model;
+        pellum::current::CurrentModel = c.model;
         tspl->clear();
         tspl->replies.clear();
         if (!c.reply.isEmpty())
@@ -162,7 +162,7 @@ TEST_F(Identity, PrintedLength) {
 }
 
 TEST_F(Identity, KeyValueModelsAskByKey) {
-    mdlGlobal::CurrentModel = kKeyValueModel;
+    pellum::current::CurrentModel = kKeyValueModel;
     tspl->replies = {QByteArray("V2.1\0", 5), QByteArray("120\0", 4), QByteArray("SN12 X\0", 7)};
     EXPECT_EQ(ReadFirmwareVersion(), QStringLiteral("V2.1"));
     EXPECT_EQ(ReadPrintedLength(), QStringLiteral("120m"));

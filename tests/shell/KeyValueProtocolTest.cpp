@@ -61,7 +61,7 @@ TEST_F(KeyValueOps, DoOpensSendsOneLineAndClosesAndReleases) {
     EXPECT_EQ(tspl->ops(), (Ops{"open", "write", "close", "destroy"}));
     ASSERT_EQ(tspl->writes().size(), 1u);
     EXPECT_EQ(tspl->writes()[0], kPrefix + "do \"reset_printer\"\r\n");
-    EXPECT_EQ(tspl->callsOf("open")[0].text, mdlGlobal::CurrentPort);
+    EXPECT_EQ(tspl->callsOf("open")[0].text, pellum::current::CurrentPort);
     // The released object opens again without a new create.
     CmdDo(QStringLiteral("\"factory_default\""));
     EXPECT_EQ(tspl->writes().back(), kPrefix + "do \"factory_default\"\r\n");
@@ -72,7 +72,7 @@ TEST_F(KeyValueOps, DoClosesEvenWhenTheWriteFails) {
     tspl->writeResults = {10};
     CmdDo(QStringLiteral("graph_sensor"));
     EXPECT_EQ(tspl->ops(), (Ops{"open", "write", "close", "destroy"}));
-    EXPECT_EQ(mdlGlobal::LastResultCode, 10);
+    EXPECT_EQ(pellum::current::LastResultCode, 10);
     EXPECT_TRUE(dialogs->messages.empty()); // write failures are only recorded
 }
 
@@ -108,7 +108,7 @@ TEST_F(KeyValueOps, FailedOpenShowsTextColonCodeAndSendsNothing) {
         EXPECT_EQ(dialogs->messages[0].kind, pellum::MessageKind::Error);
         EXPECT_EQ(dialogs->messages[0].title, Msg("_MSG_Title_Error"));
         EXPECT_EQ(dialogs->messages[0].text, Msg("_Err_OpenPort") + QLatin1String(c.suffix));
-        EXPECT_EQ(mdlGlobal::LastResultCode, c.code);
+        EXPECT_EQ(pellum::current::LastResultCode, c.code);
         ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
     }
 }
@@ -153,7 +153,7 @@ TEST_F(KeyValueOps, GetValReplyRules) {
         EXPECT_EQ(reads[0].size, 128) << c.what;
         EXPECT_EQ(reads[0].endByte, 0) << c.what;
         EXPECT_EQ(delays->waits(), (std::vector<int>{50})) << c.what;
-        EXPECT_EQ(mdlGlobal::LastResultCode, c.readCode) << c.what;
+        EXPECT_EQ(pellum::current::LastResultCode, c.readCode) << c.what;
     }
 }
 
@@ -161,7 +161,7 @@ TEST_F(KeyValueOps, LongReplyIsCutAt128AndItsTailIsNotTakenForTheNextReply) {
     // 300 bytes of list and its NUL, then the reply to the next getval.
     tspl->replies = {QByteArray(300, 'x') + QByteArray(1, '\0'), QByteArray("on\0", 3)};
     EXPECT_EQ(CmdGetVal(QStringLiteral("bitmaps")), QString(128, QLatin1Char('x')));
-    EXPECT_EQ(mdlGlobal::LastResultCode, 0);
+    EXPECT_EQ(pellum::current::LastResultCode, 0);
     EXPECT_EQ(CmdGetVal(QStringLiteral("autoform_switch")), QStringLiteral("on"));
     // A reply of exactly 128 bytes that ends in its NUL needs no extra read.
     tspl->clear();
@@ -181,7 +181,7 @@ TEST_F(KeyValueOps, OpenAcceptsFiveHoldOpenRefusesIt) {
     tspl->openResults = {5, 5};
     EXPECT_TRUE(CmdOpen());
     EXPECT_TRUE(dialogs->messages.empty());
-    EXPECT_EQ(mdlGlobal::LastResultCode, 5);
+    EXPECT_EQ(pellum::current::LastResultCode, 5);
 
     tspl->openResults = {5, 5};
     EXPECT_FALSE(CmdHoldOpen());
@@ -220,13 +220,13 @@ TEST_F(KeyValueOps, CloseReleasesWhateverPortHeldSays) {
 
 TEST_F(KeyValueOps, OperationsFollowTheFamilyOfTheMoment) {
     pellum::test::FakePrinterLibrary esc(pellum::connection::LibraryId::ESC);
-    mdlGlobal::CurrentFamily = mdlGlobal::FamilyESC;
+    pellum::current::CurrentFamily = pellum::FamilyESC;
     // ESC without a printer object: -6, nothing reaches either library.
     CmdDo(QStringLiteral("dfu"));
     EXPECT_TRUE(esc.ops().empty());
     EXPECT_TRUE(tspl->ops().empty());
-    EXPECT_EQ(mdlGlobal::LastResultCode, -6);
-    mdlGlobal::CurrentFamily = mdlGlobal::FamilyZPL; // ZPL goes to TSPL
+    EXPECT_EQ(pellum::current::LastResultCode, -6);
+    pellum::current::CurrentFamily = pellum::FamilyZPL; // ZPL goes to TSPL
     CmdDo(QStringLiteral("dfu"));
     EXPECT_EQ(tspl->ops(), (Ops{"open", "write", "close", "destroy"}));
 }

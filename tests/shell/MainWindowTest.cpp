@@ -2,9 +2,9 @@
 // settings-window table and the bytes every service function sends.
 #include "shell/FormMain_Label_Dealer.h"
 
+#include "gui/GuiWindowRegistry.h"
 #include "settings/PrinterCMD.h"
 #include "shell/FormPrinterManage_Label.h"
-#include "shell/GuiWindowRegistry.h"
 
 #include "GuiTestApp.h"
 #include "ShellFixture.h"
@@ -52,7 +52,7 @@ protected:
     // Writes the printer list and shows the window (its start-up runs).
     void Open(const QByteArray& printerList) {
         if (!printerList.isNull())
-            folder->writeFile(mdlGlobal::kPrinterListFile, printerList);
+            folder->writeFile(pellum::files::kPrinterListFile, printerList);
         window = std::make_unique<T_frmMain_Label_Dealer>(QStringList{}, folder->programFolder());
         window->show();
         tspl->clear();
@@ -68,7 +68,7 @@ protected:
     void Click(int row) {
         List()->setCurrentItem(List()->topLevelItem(row));
         ASSERT_EQ(window->SelectedRow(), row);
-        ASSERT_EQ(mdlGlobal::CurrentModel, List()->topLevelItem(row)->text(0));
+        ASSERT_EQ(pellum::current::CurrentModel, List()->topLevelItem(row)->text(0));
         tspl->clear();
     }
     QStringList Rows() const {
@@ -127,23 +127,23 @@ TEST_F(MainWindow, ThirteenButtonsInSevenRowsAndTheHeightFollowsTheSelection) {
 TEST_F(MainWindow, SelectingARowSetsThePrinterAndCreatesItsObject) {
     Open("PL-Nutmeg 200|USB|USB\r\nPL-Unmapped|NET|NET,127.0.0.1:9\r\n");
     List()->setCurrentItem(List()->topLevelItem(1));
-    EXPECT_EQ(mdlGlobal::CurrentModel, QStringLiteral("PL-Unmapped"));
-    EXPECT_EQ(mdlGlobal::SdkModel, QStringLiteral("Spruce"));
-    EXPECT_EQ(mdlGlobal::CurrentPort, QStringLiteral("NET,127.0.0.1:9"));
+    EXPECT_EQ(pellum::current::CurrentModel, QStringLiteral("PL-Unmapped"));
+    EXPECT_EQ(pellum::current::SdkModel, QStringLiteral("Spruce"));
+    EXPECT_EQ(pellum::current::CurrentPort, QStringLiteral("NET,127.0.0.1:9"));
     ASSERT_EQ(tspl->callsOf("create").size(), 1u);
     EXPECT_EQ(tspl->callsOf("create")[0].text, QStringLiteral("Spruce"));
 
     // A failed create is reported with its code.
     tspl->createResults = {4};
     List()->setCurrentItem(List()->topLevelItem(0));
-    EXPECT_NE(mdlGlobal::SdkModel, QStringLiteral("Spruce"));
+    EXPECT_NE(pellum::current::SdkModel, QStringLiteral("Spruce"));
     ASSERT_EQ(dialogs->messages.size(), 1u);
     EXPECT_EQ(dialogs->messages[0].text, Msg("_Err_CreatePrinter") + QStringLiteral(":4"));
 
     // Clicking where no row is: the last row stays selected.
     List()->clearSelection();
     EXPECT_EQ(window->SelectedRow(), 0);
-    EXPECT_EQ(mdlGlobal::CurrentModel, QStringLiteral("PL-Nutmeg 200"));
+    EXPECT_EQ(pellum::current::CurrentModel, QStringLiteral("PL-Nutmeg 200"));
 }
 
 TEST_F(MainWindow, RowsAreDrawnWhiteOnNavyWhenSelectedBlackOnWhiteOtherwise) {
@@ -190,18 +190,18 @@ TEST_F(MainWindow, DeletingSelectsTheRowThatMovedUpOrTheNewLastRow) {
     // A middle row: the next row moves into its place and is selected.
     Click(1);
     window->btnDeletePrinterClick();
-    EXPECT_EQ(dialogs->confirmations[0], Localization::LangText("FormMain_Label_MSGDeletePrinter"));
+    EXPECT_EQ(dialogs->confirmations[0], pellum::lang::LangText("FormMain_Label_MSGDeletePrinter"));
     EXPECT_EQ(Rows(), (QStringList{"PL-Nutmeg 200", "PL-Hazel 240", "PL-Oak 50"}));
     EXPECT_EQ(window->SelectedRow(), 1);
-    EXPECT_EQ(mdlGlobal::CurrentModel, QStringLiteral("PL-Hazel 240"));
+    EXPECT_EQ(pellum::current::CurrentModel, QStringLiteral("PL-Hazel 240"));
     EXPECT_EQ(
-        folder->readFile(mdlGlobal::kPrinterListFile),
+        folder->readFile(pellum::files::kPrinterListFile),
         QByteArray("\r\nPL-Nutmeg 200|USB|USB\r\nPL-Hazel 240|USB|USB\r\nPL-Oak 50|USB|USB\r\n"));
     // The last row: the new last row is selected.
     Click(2);
     window->btnDeletePrinterClick();
     EXPECT_EQ(window->SelectedRow(), 1);
-    EXPECT_EQ(mdlGlobal::CurrentModel, QStringLiteral("PL-Hazel 240"));
+    EXPECT_EQ(pellum::current::CurrentModel, QStringLiteral("PL-Hazel 240"));
     // Cancel deletes nothing.
     dialogs->confirmAnswers = {false};
     window->btnDeletePrinterClick();
@@ -224,7 +224,7 @@ TEST_F(MainWindow, AFailedDeletionKeepsTheRowAndTheFile) {
     ASSERT_EQ(dialogs->messages.size(), 1u);
     EXPECT_EQ(dialogs->messages[0].kind, pellum::MessageKind::Error);
     EXPECT_EQ(dialogs->messages[0].text, QString::fromLocal8Bit(strerror(EFBIG)));
-    EXPECT_EQ(folder->readFile(mdlGlobal::kPrinterListFile), old);
+    EXPECT_EQ(folder->readFile(pellum::files::kPrinterListFile), old);
     EXPECT_EQ(Rows(), (QStringList{"PL-Nutmeg 200", "PL-Birch 220", "PL-Hazel 240"}));
     EXPECT_EQ(window->SelectedRow(), 0);
 }
@@ -244,7 +244,7 @@ TEST_F(MainWindow, AddAndModifyReloadAndSelect) {
     Button("btnAddPrinter")->click();
     EXPECT_EQ(Rows(), (QStringList{"PL-Nutmeg 200", "PL-Birch 220", "PL-Oak 50"}));
     EXPECT_EQ(window->SelectedRow(), 2);
-    EXPECT_EQ(mdlGlobal::CurrentModel, QStringLiteral("PL-Oak 50"));
+    EXPECT_EQ(pellum::current::CurrentModel, QStringLiteral("PL-Oak 50"));
     EXPECT_TRUE(Button("btnDeletePrinter")->isEnabled());
 
     Click(1);
@@ -314,12 +314,12 @@ TEST_F(SettingsWindowTable, FirstMatchingRuleWins) {
             value += QStringLiteral("M%1,").arg(m);
         ini += QLatin1String(rules[r][0]) + QLatin1Char('=') + value + QLatin1Char('\n');
     }
-    folder->writeFile(mdlGlobal::kModelListFile, ini.toUtf8());
-    mdlFunction::ClearModelListCache();
-    mdlFunction::CacheModelLists();
+    folder->writeFile(pellum::files::kModelListFile, ini.toUtf8());
+    pellum::models::ClearModelListCache();
+    pellum::models::CacheModelLists();
     for (int r = 0; r < 17; ++r) {
         for (bool newFirmware : {true, false}) {
-            mdlGlobal::CurrentModel = QStringLiteral("M%1").arg(r);
+            pellum::current::CurrentModel = QStringLiteral("M%1").arg(r);
             QStringList asked;
             const QString chosen = ChooseSettingsWindow([&](const QString& v) {
                 asked << v;
@@ -332,25 +332,25 @@ TEST_F(SettingsWindowTable, FirstMatchingRuleWins) {
                 << rules[r][0];
         }
     }
-    mdlGlobal::CurrentModel = QStringLiteral("M99");
+    pellum::current::CurrentModel = QStringLiteral("M99");
     EXPECT_EQ(ChooseSettingsWindow([](const QString&) { return true; }),
               QStringLiteral("T_frmParaSet_Maple"));
 }
 
 TEST_F(SettingsWindowTable, ShippedCatalogueJuniperBeforeSumacAndUnknownGetsMaple) {
-    mdlGlobal::CurrentModel = QStringLiteral("PL-Juniper 350BT"); // in both lists
+    pellum::current::CurrentModel = QStringLiteral("PL-Juniper 350BT"); // in both lists
     bool asked = false;
     EXPECT_EQ(ChooseSettingsWindow([&](const QString&) { return asked = true; }),
               QStringLiteral("T_frmParaSet_Juniper"));
     EXPECT_FALSE(asked);
-    mdlGlobal::CurrentModel = QStringLiteral("PL-Oak 50");
+    pellum::current::CurrentModel = QStringLiteral("PL-Oak 50");
     EXPECT_EQ(ChooseSettingsWindow([](const QString&) { return true; }),
               QStringLiteral("T_frmParaSet_Maple"));
     // Alder and Cedar are read from the file at the moment of the choice:
     // an edit after the lists were cached is seen.
-    mdlGlobal::CurrentModel = QStringLiteral("PL-New 1");
-    folder->writeFile(mdlGlobal::kModelListFile,
-                      folder->readFile(mdlGlobal::kModelListFile)
+    pellum::current::CurrentModel = QStringLiteral("PL-New 1");
+    folder->writeFile(pellum::files::kModelListFile,
+                      folder->readFile(pellum::files::kModelListFile)
                           .replace("Alder_ParameterSetting=PL-Alder 310BT,",
                                    "Alder_ParameterSetting=PL-Alder 310BT,PL-New 1,"));
     EXPECT_EQ(ChooseSettingsWindow([](const QString&) { return true; }),
@@ -373,7 +373,7 @@ TEST_F(MainWindow, ParameterSettingOpensTheChosenWindowOrSaysItIsNotAvailable) {
     Button("btnParameterSetting")->click(); // no Juniper window in this program
     ASSERT_EQ(dialogs->messages.size(), 1u);
     EXPECT_EQ(dialogs->messages[0].kind, pellum::MessageKind::Information);
-    EXPECT_EQ(dialogs->messages[0].text, Localization::LangText("FormMain_Label_MSGNotAvailable"));
+    EXPECT_EQ(dialogs->messages[0].text, pellum::lang::LangText("FormMain_Label_MSGNotAvailable"));
     EXPECT_FALSE(dialogs->messages[0].text.isEmpty());
 
     dialogs->messages.clear();
@@ -441,7 +441,7 @@ TEST_F(MainWindow, ServiceFunctionsSendTheBytesOfTheModelAndFamily) {
         if (QLatin1String(c.button) == QLatin1String("btnFactorySetting")) {
             ASSERT_EQ(dialogs->confirmations.size(), 1u);
             EXPECT_EQ(dialogs->confirmations[0],
-                      Localization::LangText("FormMain_Label_MSGRestore"));
+                      pellum::lang::LangText("FormMain_Label_MSGRestore"));
         }
         EXPECT_EQ(tspl->callsOf("selfTest").size(),
                   QLatin1String(c.button) == QLatin1String("btnPrintConfigInfo") && c.family == 1
@@ -453,7 +453,7 @@ TEST_F(MainWindow, ServiceFunctionsSendTheBytesOfTheModelAndFamily) {
             c.row == 4 && c.confirm &&
             QLatin1String(c.button) != QLatin1String("btnLabelSensorPrintImage");
         EXPECT_EQ(tspl->ops().back(), keyValueDo ? "destroy" : "close");
-        EXPECT_EQ(mdlGlobal::CurrentFamily, c.family >= 0 ? c.family : 1);
+        EXPECT_EQ(pellum::current::CurrentFamily, c.family >= 0 ? c.family : 1);
     }
 }
 

@@ -55,13 +55,13 @@ protected:
         editor->portString = f.value(2);
         editor->FormShow();
     }
-    QByteArray ListFile() const { return folder->readFile(mdlGlobal::kPrinterListFile); }
+    QByteArray ListFile() const { return folder->readFile(pellum::files::kPrinterListFile); }
 
     std::unique_ptr<T_frmPrinterManage_Label> editor;
 };
 
 TEST_F(PrinterEditor, AddingASerialPrinterTakesTheFirstPortAndTheHighestRate) {
-    folder->writeFile(mdlGlobal::kPrinterListFile, "Alder|USB|USB\r\n");
+    folder->writeFile(pellum::files::kPrinterListFile, "Alder|USB|USB\r\n");
     editor->mode = QStringLiteral("Add");
     editor->FormShow();
     EXPECT_FALSE(editor->saved);
@@ -106,7 +106,7 @@ TEST_F(PrinterEditor, PortStringsOfEachType) {
 }
 
 TEST_F(PrinterEditor, ModifyingTheSecondEntryReplacesTheThirdLineAndDropsTheBlankOne) {
-    folder->writeFile(mdlGlobal::kPrinterListFile, "Alder|USB|USB\r\n\r\nBirch|LPT|LPT1\r\n");
+    folder->writeFile(pellum::files::kPrinterListFile, "Alder|USB|USB\r\n\r\nBirch|LPT|LPT1\r\n");
     ShowModify(1, QStringLiteral("Birch|LPT|LPT1"));
     EXPECT_EQ(Combo("cmbPrinterName")->currentText(), QStringLiteral("Birch"));
     EXPECT_EQ(Combo("cmbPortType")->currentText(), QStringLiteral("LPT"));
@@ -119,7 +119,7 @@ TEST_F(PrinterEditor, ModifyingTheSecondEntryReplacesTheThirdLineAndDropsTheBlan
 }
 
 TEST_F(PrinterEditor, ModifyShowsTheStoredPortOfEachType) {
-    folder->writeFile(mdlGlobal::kPrinterListFile, "Alder|USB|USB\r\n");
+    folder->writeFile(pellum::files::kPrinterListFile, "Alder|USB|USB\r\n");
     struct Case {
         const char* line;
         const char* panel;
@@ -152,7 +152,7 @@ TEST_F(PrinterEditor, ModifyShowsTheStoredPortOfEachType) {
 
 TEST_F(PrinterEditor, AFailedWriteKeepsTheEditorOpenAndTheOldFile) {
     const QByteArray old = "Alder|USB|USB\r\n";
-    folder->writeFile(mdlGlobal::kPrinterListFile, old);
+    folder->writeFile(pellum::files::kPrinterListFile, old);
     editor->mode = QStringLiteral("Add");
     editor->FormShow();
     Combo("cmbPortType")->setCurrentText(QStringLiteral("NET"));
@@ -209,11 +209,11 @@ TEST_F(PrinterEditor, ConnectionTest) {
 
 TEST_F(PrinterEditor, TextsComeFromTheLanguageFile) {
     editor->FormShow();
-    EXPECT_EQ(editor->windowTitle(), Localization::LangText("FormPrinterManage_Caption"));
+    EXPECT_EQ(editor->windowTitle(), pellum::lang::LangText("FormPrinterManage_Caption"));
     EXPECT_FALSE(editor->windowTitle().isEmpty());
     EXPECT_EQ(Find<QPushButton>("btnClose")->text(), Msg("_Close"));
     EXPECT_EQ(Find<QPushButton>("btnOK")->text(),
-              Localization::LangText("FormPrinterManage_btnOK"));
+              pellum::lang::LangText("FormPrinterManage_btnOK"));
     QWidget* label = Find<QWidget>("lblPrinterName");
     EXPECT_EQ(Combo("cmbPrinterName")->x(), label->x() + label->width());
 }

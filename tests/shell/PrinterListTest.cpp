@@ -14,9 +14,9 @@ namespace {
 class PrinterListFile : public ShellTest {
 protected:
     void Write(const QByteArray& content) {
-        folder->writeFile(mdlGlobal::kPrinterListFile, content);
+        folder->writeFile(pellum::files::kPrinterListFile, content);
     }
-    QByteArray Read() const { return folder->readFile(mdlGlobal::kPrinterListFile); }
+    QByteArray Read() const { return folder->readFile(pellum::files::kPrinterListFile); }
     bool Exists() const { return QFile::exists(PrinterList::FilePath()); }
 };
 
@@ -43,13 +43,14 @@ TEST_F(PrinterListFile, AFileWithoutEntriesGetsTheFirstModelOnUsb) {
         const QList<Entry> e = PrinterList::LoadPrinterList();
         ASSERT_EQ(e.size(), 1);
         EXPECT_EQ(PrinterList::EntryLine(e[0]),
-                  mdlGlobal::ModelList.first() + QStringLiteral("|USB|USB"));
-        EXPECT_EQ(Read(), (mdlGlobal::ModelList.first() + QStringLiteral("|USB|USB\r\n")).toUtf8());
+                  pellum::files::ModelList.first() + QStringLiteral("|USB|USB"));
+        EXPECT_EQ(Read(),
+                  (pellum::files::ModelList.first() + QStringLiteral("|USB|USB\r\n")).toUtf8());
     }
 }
 
 TEST_F(PrinterListFile, NoModelsAndNoEntriesWritesNoBrokenLine) {
-    mdlGlobal::ModelList.clear();
+    pellum::files::ModelList.clear();
     EXPECT_TRUE(PrinterList::LoadPrinterList().isEmpty());
     EXPECT_FALSE(Exists());
     Write("\r\n");
@@ -115,7 +116,7 @@ TEST_F(PrinterListFile, AFailedWriteLeavesTheOldFileAndReportsTheSystemText) {
 }
 
 TEST_F(PrinterListFile, AMissingFolderIsReportedNotIgnored) {
-    mdlGlobal::FilesFolder = folder->programFolder() + QStringLiteral("no-such-folder/");
+    pellum::files::FilesFolder = folder->programFolder() + QStringLiteral("no-such-folder/");
     QString error;
     EXPECT_FALSE(PrinterList::SavePrinterList({{"Alder", "USB", "USB"}}, &error));
     EXPECT_FALSE(error.isEmpty());

@@ -4,11 +4,13 @@
 #pragma once
 
 #include "connection/mdlPrinterLib_TSPL.h"
+#include "core/CurrentPrinter.h"
+#include "core/Family.h"
+#include "core/Localization.h"
+#include "core/ModelLists.h"
+#include "core/ProgramFiles.h"
 #include "settings/PrinterCMD.h"
-#include "shell/Localization.h"
 #include "shell/StartUp.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
 
 #include "TestSupport.h"
 
@@ -30,18 +32,18 @@ protected:
         folder->makeCurrent();
         StartUp::InitialiseFolders(folder->programFolder());
         // Every test starts without a printer list of its own.
-        QFile::remove(mdlGlobal::FilesFolder + mdlGlobal::kPrinterListFile);
-        mdlGlobal::LanguageId = QStringLiteral("1033");
-        Localization::LoadMessageTable();
-        mdlFunction::ClearModelListCache();
-        mdlFunction::CacheModelLists();
+        QFile::remove(pellum::files::FilesFolder + pellum::files::kPrinterListFile);
+        pellum::lang::LanguageId = QStringLiteral("1033");
+        pellum::lang::LoadMessageTable();
+        pellum::models::ClearModelListCache();
+        pellum::models::CacheModelLists();
         dialogs = std::make_unique<pellum::test::RecordingDialogs>();
         delays = std::make_unique<pellum::test::DelayRecorder>();
         tspl = std::make_unique<pellum::test::FakePrinterLibrary>();
-        mdlGlobal::CurrentModel = QStringLiteral("PL-Nutmeg 200");
-        mdlGlobal::CurrentPort = QStringLiteral("NET,127.0.0.1:9100");
-        mdlGlobal::CurrentFamily = mdlGlobal::FamilyTSPL;
-        mdlGlobal::LastResultCode = 0;
+        pellum::current::CurrentModel = QStringLiteral("PL-Nutmeg 200");
+        pellum::current::CurrentPort = QStringLiteral("NET,127.0.0.1:9100");
+        pellum::current::CurrentFamily = pellum::FamilyTSPL;
+        pellum::current::LastResultCode = 0;
         PrinterCMD::PortHeld = false;
         ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
         tspl->clear();
@@ -51,11 +53,11 @@ protected:
         tspl.reset();
         delays.reset();
         dialogs.reset();
-        mdlFunction::ClearModelListCache();
+        pellum::models::ClearModelListCache();
     }
     // Replaces one model list and re-reads the cache.
     void SetModelList(const QString& key, const QString& value) {
-        QByteArray ini = folder->readFile(mdlGlobal::kModelListFile);
+        QByteArray ini = folder->readFile(pellum::files::kModelListFile);
         QList<QByteArray> lines = ini.split('\n');
         bool replaced = false;
         for (QByteArray& line : lines)
@@ -65,11 +67,11 @@ protected:
             }
         if (!replaced)
             lines.append(key.toUtf8() + '=' + value.toUtf8());
-        folder->writeFile(mdlGlobal::kModelListFile, lines.join('\n'));
-        mdlFunction::ClearModelListCache();
-        mdlFunction::CacheModelLists();
+        folder->writeFile(pellum::files::kModelListFile, lines.join('\n'));
+        pellum::models::ClearModelListCache();
+        pellum::models::CacheModelLists();
     }
-    QString Msg(const char* key) const { return Localization::Msg(QString::fromLatin1(key)); }
+    QString Msg(const char* key) const { return pellum::lang::Msg(QString::fromLatin1(key)); }
 
     std::unique_ptr<pellum::test::TempProgramFolder> folder;
     std::unique_ptr<pellum::test::RecordingDialogs> dialogs;

@@ -19,8 +19,8 @@ protected:
     void SetUp() override {
         GuiApp();
         ShellTest::SetUp();
-        mdlGlobal::LanguageId.clear();
-        mdlFunction::ClearModelListCache();
+        pellum::lang::LanguageId.clear();
+        pellum::models::ClearModelListCache();
     }
 };
 
@@ -30,39 +30,39 @@ TEST_F(StartUpWindow, TitleAndLanguageFromTheSwitch) {
         const char* language;
     } cases[] = {{{"-EN"}, "1033"}, {{"-CN", "-EN"}, "2052"}, {{"-TW"}, "1028"}, {{"-JP"}, "1033"}};
     for (const Case& c : cases) {
-        mdlGlobal::LanguageId.clear();
+        pellum::lang::LanguageId.clear();
         T_frmMain_Label_Dealer window(c.args, folder->programFolder());
         window.show();
-        EXPECT_EQ(mdlGlobal::LanguageId, QLatin1String(c.language));
-        const QString caption = Localization::LangText(QStringLiteral("FormMain_Label_Caption"));
+        EXPECT_EQ(pellum::lang::LanguageId, QLatin1String(c.language));
+        const QString caption = pellum::lang::LangText(QStringLiteral("FormMain_Label_Caption"));
         EXPECT_FALSE(caption.isEmpty());
         EXPECT_EQ(window.windowTitle(), caption + QStringLiteral("  V1.0.0"));
         EXPECT_EQ(window.findChild<QPushButton*>("btnQuit")->text(),
-                  Localization::LangText(QStringLiteral("FormMain_Label_btnQuit")));
-        EXPECT_EQ(mdlGlobal::CurrentFamily, 1);
+                  pellum::lang::LangText(QStringLiteral("FormMain_Label_btnQuit")));
+        EXPECT_EQ(pellum::current::CurrentFamily, 1);
         // The first entry is selected and its printer object created.
-        EXPECT_EQ(mdlGlobal::CurrentModel, mdlGlobal::ModelList.first());
+        EXPECT_EQ(pellum::current::CurrentModel, pellum::files::ModelList.first());
         EXPECT_EQ(tspl->callsOf("create").size(), 1u);
         tspl->clear();
     }
 }
 
 TEST_F(StartUpWindow, MissingLanguageFileGivesEmptyTextsAndNoCrash) {
-    QFile::remove(folder->filesFolder() + mdlGlobal::kLanguageFile);
+    QFile::remove(folder->filesFolder() + pellum::files::kLanguageFile);
     T_frmMain_Label_Dealer window({QStringLiteral("-EN")}, folder->programFolder());
     window.show();
     EXPECT_EQ(window.windowTitle().trimmed(), QString());
     EXPECT_TRUE(window.findChild<QPushButton*>("btnAddPrinter")->text().isEmpty());
-    EXPECT_TRUE(Localization::Msg(QStringLiteral("_Err_OpenPort")).isEmpty());
+    EXPECT_TRUE(pellum::lang::Msg(QStringLiteral("_Err_OpenPort")).isEmpty());
     EXPECT_EQ(window.findChild<QTreeWidget*>("lvPrinterList")->topLevelItemCount(), 1);
 }
 
 TEST_F(StartUpWindow, NoCatalogueAndNoPrinterListLeaveOnlyAddAndQuit) {
-    QFile::remove(folder->filesFolder() + mdlGlobal::kModelFile);
+    QFile::remove(folder->filesFolder() + pellum::files::kModelFile);
     T_frmMain_Label_Dealer window({}, folder->programFolder());
     window.show();
-    EXPECT_TRUE(mdlGlobal::ModelList.isEmpty());
-    EXPECT_FALSE(QFile::exists(folder->filesFolder() + mdlGlobal::kPrinterListFile));
+    EXPECT_TRUE(pellum::files::ModelList.isEmpty());
+    EXPECT_FALSE(QFile::exists(folder->filesFolder() + pellum::files::kPrinterListFile));
     EXPECT_EQ(window.findChild<QTreeWidget*>("lvPrinterList")->topLevelItemCount(), 0);
     EXPECT_TRUE(window.findChild<QPushButton*>("btnAddPrinter")->isEnabled());
     EXPECT_TRUE(window.findChild<QPushButton*>("btnQuit")->isEnabled());

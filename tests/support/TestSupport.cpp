@@ -1,11 +1,11 @@
 #include "TestSupport.h"
 
+#include "core/Localization.h"
+#include "core/ModelLists.h"
+#include "core/ProgramFiles.h"
 #include "platform/Delay.h"
 #include "settings/PrinterCMD.h"
-#include "shell/Localization.h"
 #include "shell/StartUp.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -264,10 +264,10 @@ QString BuildBinFolder() {
 
 ::testing::AssertionResult UseBuiltProgram() {
     StartUp::InitialiseFolders(BuildBinFolder());
-    mdlGlobal::LanguageId = QStringLiteral("1033");
-    Localization::LoadMessageTable();
-    mdlFunction::ClearModelListCache();
-    mdlFunction::CacheModelLists();
+    pellum::lang::LanguageId = QStringLiteral("1033");
+    pellum::lang::LoadMessageTable();
+    pellum::models::ClearModelListCache();
+    pellum::models::CacheModelLists();
     PrinterCMD::PortHeld = false;
     QStringList problems;
     if (!connection::LoadPrinterLibraries(BuildBinFolder(), &problems))
@@ -314,7 +314,7 @@ QByteArray TempProgramFolder::readFile(const QString& name) const {
 }
 
 void TempProgramFolder::makeCurrent() const {
-    mdlGlobal::SetProgramFolder(programFolder());
+    pellum::files::SetProgramFolder(programFolder());
 }
 
 } // namespace pellum::test

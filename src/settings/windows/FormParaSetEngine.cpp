@@ -1,11 +1,11 @@
 #include "settings/windows/FormParaSetEngine.h"
 
+#include "core/CurrentPrinter.h"
+#include "core/Localization.h"
+#include "core/ModelLists.h"
+#include "gui/GuiLanguage.h"
 #include "settings/IdentityQueries.h"
 #include "settings/PrinterCMD.h"
-#include "shell/GuiLanguage.h"
-#include "shell/Localization.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -190,11 +190,11 @@ int FormParaSetEngine::FieldOf(QObject* control) const {
 }
 
 bool FormParaSetEngine::ModelInOnlyChinese() const {
-    return mdlFunction::ModelIn(QStringLiteral("OnlyChinese"));
+    return pellum::models::ModelIn(QStringLiteral("OnlyChinese"));
 }
 
 void FormParaSetEngine::FormShow() {
-    Localization::ApplyLanguageFont(this);
+    pellum::lang::ApplyLanguageFont(this);
     m_model = std::make_unique<WindowModel>(m_spec);
     InitLanguage();
     // The lists: code pages, speeds and every fixed list, from the model.
@@ -217,25 +217,26 @@ void FormParaSetEngine::FormShow() {
     if (m_spec.bluetooth && !m_spec.bluetooth->hideWhenAbsent && !m_spec.bluetooth->toggleAfterRead)
         EnableBluetooth(HaveBT());
     if (!m_spec.languageDisabledFor.isEmpty() &&
-        mdlFunction::ListContainsModel(m_spec.languageDisabledFor, mdlGlobal::CurrentModel)) {
+        pellum::models::ListContainsModel(m_spec.languageDisabledFor,
+                                          pellum::current::CurrentModel)) {
         for (const char* name : {"gpbLanguage", "cmbInternationalCharacter", "cmbCodepage"}) {
             if (auto* w = findChild<QWidget*>(QString::fromLatin1(name)))
                 w->setEnabled(false);
         }
     }
     if (!m_spec.printTypeDisabledFor.isEmpty() &&
-        mdlGlobal::CurrentModel == m_spec.printTypeDisabledFor) {
+        pellum::current::CurrentModel == m_spec.printTypeDisabledFor) {
         if (auto* w = findChild<QWidget*>(QStringLiteral("gpbPrintType")))
             w->setEnabled(false);
     }
 
     PrintSetting.fill(0);
     if (m_spec.queryEmulation)
-        mdlGlobal::CurrentFamily = IdentityQueries::QueryEmulation();
+        pellum::current::CurrentFamily = IdentityQueries::QueryEmulation();
     QString message;
     ParameterBlockProtocol::ReadParameterBlock(PrintSetting, message);
     if (message != QLatin1String("OK")) {
-        Localization::ErrorBox(message);
+        pellum::lang::ErrorBox(message);
         m_timer->start();
         return;
     }
@@ -247,8 +248,8 @@ void FormParaSetEngine::FormShow() {
 
 void FormParaSetEngine::InitLanguage() {
     setWindowTitle(ResolveText(m_spec.captionKey));
-    m_btnSet->setText(Localization::Msg(QStringLiteral("_Set")));
-    m_btnClose->setText(Localization::Msg(QStringLiteral("_Close")));
+    m_btnSet->setText(pellum::lang::Msg(QStringLiteral("_Set")));
+    m_btnClose->setText(pellum::lang::Msg(QStringLiteral("_Close")));
     for (GroupBox& gb : m_groups)
         gb.box->setTitle(gb.spec->captionKey.isEmpty() ? QString()
                                                        : ResolveText(gb.spec->captionKey));
@@ -369,7 +370,7 @@ void FormParaSetEngine::LayOut() {
             if (r.label) {
                 int lw = r.label->sizeHint().width();
                 if (m_spec.sumacStopPrintRow)
-                    lw = mdlGlobal::LanguageId == QLatin1String("1033") ? 108 : 65;
+                    lw = pellum::lang::LanguageId == QLatin1String("1033") ? 108 : 65;
                 r.label->setGeometry(x, 0, lw, kControlHeight - 4);
                 x += lw + gap;
             }
@@ -535,7 +536,7 @@ void FormParaSetEngine::SplitSetting() {
 
 void FormParaSetEngine::ShowConversionError(int field) {
     const QString text = m_model ? m_model->value(field).text : QString();
-    Localization::ErrorBox(Localization::LangText(QStringLiteral("FormParaSet_Err_NotANumber"))
+    pellum::lang::ErrorBox(pellum::lang::LangText(QStringLiteral("FormParaSet_Err_NotANumber"))
                                .replace(QStringLiteral("%1"), text));
 }
 
@@ -547,7 +548,7 @@ bool FormParaSetEngine::ReplacePrintSetting() {
     case StoreError::None:
         return true;
     case StoreError::PinLength:
-        Localization::ErrorBox(Localization::Msg(QStringLiteral("_Err_BTPWD_Len")));
+        pellum::lang::ErrorBox(pellum::lang::Msg(QStringLiteral("_Err_BTPWD_Len")));
         return false;
     case StoreError::Conversion:
         ShowConversionError(errorField);
@@ -567,9 +568,9 @@ void FormParaSetEngine::btnSetClick() {
     if (ok && m_spec.bluetooth && m_spec.bluetooth->pinRule)
         PrinterCMD::CmdDo(QStringLiteral("\"reset_printer\"")); // its result is not reported
     if (ok)
-        Localization::InfoBox(Localization::Msg(QStringLiteral("_ParaSet_OK")));
+        pellum::lang::InfoBox(pellum::lang::Msg(QStringLiteral("_ParaSet_OK")));
     else
-        Localization::ErrorBox(Localization::Msg(QStringLiteral("_Err_ParaSet")));
+        pellum::lang::ErrorBox(pellum::lang::Msg(QStringLiteral("_Err_ParaSet")));
     close();
 }
 
@@ -617,7 +618,7 @@ bool FormParaSetEngine::CheckValue(QLineEdit* edit) {
     bool conversionError = false;
     const QString corrected = ApplyCheck(f, edit->text(), &conversionError);
     if (conversionError) {
-        Localization::ErrorBox(Localization::LangText(QStringLiteral("FormParaSet_Err_NotANumber"))
+        pellum::lang::ErrorBox(pellum::lang::LangText(QStringLiteral("FormParaSet_Err_NotANumber"))
                                    .replace(QStringLiteral("%1"), edit->text()));
         return false;
     }

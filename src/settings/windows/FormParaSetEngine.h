@@ -8,10 +8,10 @@
 // is this engine with its own table.
 #pragma once
 
-#include "shell/GuiFormDialog.h"
+#include "gui/GuiFormDialog.h"
 
 #include "settings/ParameterBlock.h"
-#include "settings/windows/SettingsTables.h"
+#include "settings/SettingsTables.h"
 
 #include <QDialog>
 #include <QPointer>

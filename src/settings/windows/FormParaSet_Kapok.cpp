@@ -1,10 +1,10 @@
 #include "settings/windows/FormParaSet_Kapok.h"
 
+#include "core/CurrentPrinter.h"
+#include "core/Localization.h"
+#include "core/ModelLists.h"
+#include "gui/GuiLanguage.h"
 #include "settings/PrinterCMD.h"
-#include "shell/GuiLanguage.h"
-#include "shell/Localization.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -118,7 +118,7 @@ T_frmParaSet_Kapok::T_frmParaSet_Kapok(QWidget* parent)
 
 T_frmParaSet_Kapok::T_frmParaSet_Kapok(Variant variant, QWidget* parent)
     : FormDialog(parent),
-      m_model(std::make_unique<KvSettingsModel>(variant, mdlGlobal::CurrentModel)),
+      m_model(std::make_unique<KvSettingsModel>(variant, pellum::current::CurrentModel)),
       m_variant(variant) {
     setObjectName(m_model->table().className);
     Build();
@@ -227,7 +227,7 @@ void T_frmParaSet_Kapok::LayOut() {
 }
 
 QString T_frmParaSet_Kapok::Text(const QString& key) const {
-    return key.startsWith(QLatin1Char('_')) ? Localization::Msg(key) : Localization::LangText(key);
+    return key.startsWith(QLatin1Char('_')) ? pellum::lang::Msg(key) : pellum::lang::LangText(key);
 }
 
 QLineEdit* T_frmParaSet_Kapok::Edit(const QString& name) const {
@@ -236,7 +236,7 @@ QLineEdit* T_frmParaSet_Kapok::Edit(const QString& name) const {
 
 void T_frmParaSet_Kapok::InitLanguage() {
     const WindowTable& table = m_model->table();
-    setWindowTitle(Localization::Msg(QStringLiteral("_ParaSet")));
+    setWindowTitle(pellum::lang::Msg(QStringLiteral("_ParaSet")));
     for (const GroupCaption& g : table.groups)
         if (auto* box = findChild<QGroupBox*>(g.name))
             box->setTitle(Text(g.captionKey));
@@ -260,16 +260,17 @@ void T_frmParaSet_Kapok::InitLanguage() {
                 v.list.items << Text(key);
         }
     }
-    m_btnSet->setText(Localization::Msg(QStringLiteral("_Set")));
-    m_btnClose->setText(Localization::Msg(QStringLiteral("_Close")));
+    m_btnSet->setText(pellum::lang::Msg(QStringLiteral("_Set")));
+    m_btnClose->setText(pellum::lang::Msg(QStringLiteral("_Close")));
     // The emulation list (from the catalogue, EPL for the models that have
     // it) is the model's; it is shown by Push().
     Push();
 }
 
 void T_frmParaSet_Kapok::ApplyOnlyChinese() {
-    if (!mdlFunction::ListContainsModel(mdlFunction::ModelListValue(QStringLiteral("OnlyChinese")),
-                                        mdlGlobal::CurrentModel))
+    if (!pellum::models::ListContainsModel(
+            pellum::models::ModelListValue(QStringLiteral("OnlyChinese")),
+            pellum::current::CurrentModel))
         return;
     if (auto* box = findChild<QGroupBox*>(QStringLiteral("gpbLanguage")))
         box->hide();
@@ -284,7 +285,7 @@ void T_frmParaSet_Kapok::ApplyOnlyChinese() {
 
 void T_frmParaSet_Kapok::FormShow() {
     InitLanguage();
-    Localization::ApplyLanguageFont(this);
+    pellum::lang::ApplyLanguageFont(this);
     ApplyOnlyChinese();
     if (m_variant == Variant::Kapok)
         m_label3->setText(m_model->tearOffRange());
@@ -312,7 +313,7 @@ void T_frmParaSet_Kapok::btnSetClick() {
     }
     Pull();
     if (!m_model->PinLengthOk()) {
-        Localization::ErrorBox(Localization::Msg(QStringLiteral("_Err_BTPWD_Len")));
+        pellum::lang::ErrorBox(pellum::lang::Msg(QStringLiteral("_Err_BTPWD_Len")));
         return;
     }
     if (PrinterCMD::CmdOpen()) {

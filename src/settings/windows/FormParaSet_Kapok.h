@@ -8,9 +8,9 @@
 // restarts the printer with do "reset_printer" and closes the window.
 #pragma once
 
-#include "shell/GuiFormDialog.h"
+#include "gui/GuiFormDialog.h"
 
-#include "settings/windows/KvSettings.h"
+#include "settings/KvSettings.h"
 
 #include <QDialog>
 

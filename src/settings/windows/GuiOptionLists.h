@@ -5,7 +5,7 @@
 // and put the result back, so windows call them directly on their lists.
 #pragma once
 
-#include "settings/OptionTables.h"
+#include "core/OptionTables.h"
 
 class QComboBox;
 

@@ -1,8 +1,8 @@
+#include "gui/GuiWindowRegistry.h"
+#include "settings/SettingsTables.h"
 #include "settings/windows/FormParaSetWindows.h"
 #include "settings/windows/FormParaSet_Kapok.h"
 #include "settings/windows/FormParaSet_Larch.h"
-#include "settings/windows/SettingsTables.h"
-#include "shell/GuiWindowRegistry.h"
 
 namespace pellum {
 

@@ -1,4 +1,4 @@
-#include "shell/GuiDialogs.h"
+#include "gui/GuiDialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -18,7 +18,9 @@ template <typename F> void OnGuiThread(F f) {
     QMetaObject::invokeMethod(app, f, Qt::BlockingQueuedConnection);
 }
 
-QWidget* ParentWindow() { return QApplication::activeWindow(); }
+QWidget* ParentWindow() {
+    return QApplication::activeWindow();
+}
 
 } // namespace
 
@@ -45,7 +47,8 @@ bool GuiDialogs::Confirm(const QString& title, const QString& text) {
 
 QString GuiDialogs::OpenFileName(const QString& title, const QString& filter) {
     QString name;
-    OnGuiThread([&] { name = QFileDialog::getOpenFileName(ParentWindow(), title, QString(), filter); });
+    OnGuiThread(
+        [&] { name = QFileDialog::getOpenFileName(ParentWindow(), title, QString(), filter); });
     return name;
 }
 

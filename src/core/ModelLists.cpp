@@ -1,69 +1,20 @@
-#include "shell/mdlFunction.h"
+#include "core/ModelLists.h"
 
-#include "platform/IniFile.h"
-#include "shell/mdlGlobal.h"
+#include "core/CurrentPrinter.h"
+#include "core/ProgramFiles.h"
+#include "core/TextTools.h"
 
 #include <QHash>
 #include <mutex>
 
-namespace mdlFunction {
+namespace pellum::models {
 namespace {
 
 std::mutex g_cacheMutex;
 QHash<QString, QString> g_cache;
 bool g_cached = false;
 
-bool IsBlankOrControl(QChar c) {
-    return c.unicode() <= 0x20 || c.unicode() == 0x7F;
-}
-
 } // namespace
-
-QString ReadIniString(const QString& fileName, const QString& section, const QString& key) {
-    return pellum::ReadPrivateProfileString(mdlGlobal::FilesFolder + fileName, section, key);
-}
-
-QStringList ReadListFile(const QString& path) {
-    QStringList result;
-    for (const QString& line : pellum::ReadTextFileLines(path)) {
-        bool blank = true;
-        for (QChar c : line)
-            if (!IsBlankOrControl(c)) {
-                blank = false;
-                break;
-            }
-        if (!blank)
-            result.append(line);
-    }
-    return result;
-}
-
-QStringList SplitText(const QString& text, QChar delimiter) {
-    return text.split(delimiter, Qt::KeepEmptyParts);
-}
-
-bool TextToBytes(const QString& text, std::uint8_t* buffer) {
-    if (text.isEmpty())
-        return false;
-    for (qsizetype i = 0; i < text.size(); ++i)
-        buffer[i] = static_cast<std::uint8_t>(text[i].unicode() & 0xFF);
-    return true;
-}
-
-QString BytesToText(const std::uint8_t* bytes, int highestIndex) {
-    QString text;
-    for (int i = 0; i <= highestIndex; ++i) {
-        if (bytes[i] <= 0x20)
-            break;
-        text.append(QChar(static_cast<char16_t>(bytes[i])));
-    }
-    return text;
-}
-
-QString BytesToText(const QByteArray& bytes) {
-    return BytesToText(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                       static_cast<int>(bytes.size()) - 1);
-}
 
 bool ListContainsModel(const QString& listValue, const QString& model) {
     // An empty model name would match every comma of every list.
@@ -94,7 +45,7 @@ void CacheModelLists() {
     QHash<QString, QString> values;
     for (const QString& key : CachedModelListKeys())
         values.insert(key,
-                      ReadIniString(mdlGlobal::kModelListFile, mdlGlobal::kModelListSection, key));
+                      text::ReadIniString(files::kModelListFile, files::kModelListSection, key));
     std::lock_guard<std::mutex> lock(g_cacheMutex);
     g_cache = std::move(values);
     g_cached = true;
@@ -115,11 +66,11 @@ QString ModelListValue(const QString& listKey) {
                 return it.value();
         }
     }
-    return ReadIniString(mdlGlobal::kModelListFile, mdlGlobal::kModelListSection, listKey);
+    return text::ReadIniString(files::kModelListFile, files::kModelListSection, listKey);
 }
 
 bool ModelIn(const QString& listKey) {
-    return ListContainsModel(ModelListValue(listKey), mdlGlobal::CurrentModel);
+    return ListContainsModel(ModelListValue(listKey), current::CurrentModel);
 }
 
-} // namespace mdlFunction
+} // namespace pellum::models

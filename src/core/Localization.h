@@ -8,7 +8,10 @@
 
 #include <cstdint>
 
-namespace Localization {
+namespace pellum::lang {
+
+// The language section in use, e.g. "2052".
+inline QString LanguageId;
 
 // LanguageId for a command-line switch ("-CN" -> "2052", ...), "" when the
 // text is no switch (the comparison is case-sensitive).
@@ -29,7 +32,7 @@ int MapSystemLanguageId(int languageId);
 QString DecideLanguageId(const QString& current, int systemLanguageId, const QString& listText,
                          const QString& defaultId);
 
-// Sets mdlGlobal::LanguageId from the switch already applied, the system
+// Sets pellum::lang::LanguageId from the switch already applied, the system
 // language and the language file's LanguageCollect section.
 void ChooseLanguage();
 
@@ -64,4 +67,4 @@ struct LanguageFont {
 void ReadLanguageFont();
 const LanguageFont& CurrentLanguageFont();
 
-} // namespace Localization
+} // namespace pellum::lang

@@ -14,7 +14,7 @@
 // other callers can drive it without a connection.
 #pragma once
 
-#include "settings/OptionTables.h"
+#include "core/OptionTables.h"
 
 #include <QString>
 #include <QStringList>

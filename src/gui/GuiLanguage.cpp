@@ -1,6 +1,6 @@
-#include "shell/GuiLanguage.h"
+#include "gui/GuiLanguage.h"
 
-#include "shell/Localization.h"
+#include "core/Localization.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -14,7 +14,7 @@
 #include <QTextEdit>
 #include <QWidget>
 
-namespace Localization {
+namespace pellum::lang {
 namespace {
 
 QFont LanguageFontFor(const QFont& base) {
@@ -41,29 +41,40 @@ bool TakesLanguageFont(QWidget* w) {
     return qobject_cast<QAbstractButton*>(w) || qobject_cast<QAbstractItemView*>(w) ||
            qobject_cast<QGroupBox*>(w) || qobject_cast<QLineEdit*>(w) ||
            qobject_cast<QTextEdit*>(w) || qobject_cast<QPlainTextEdit*>(w) ||
-           qobject_cast<QTabWidget*>(w) || qobject_cast<QComboBox*>(w) ||
-           qobject_cast<QFrame*>(w);
+           qobject_cast<QTabWidget*>(w) || qobject_cast<QComboBox*>(w) || qobject_cast<QFrame*>(w);
 }
 
 } // namespace
 
 QFontDatabase::WritingSystem WritingSystemForCharset(int charset) {
     switch (charset) {
-    case 128: return QFontDatabase::Japanese;
+    case 128:
+        return QFontDatabase::Japanese;
     case 129:
-    case 130: return QFontDatabase::Korean;
-    case 134: return QFontDatabase::SimplifiedChinese;
-    case 136: return QFontDatabase::TraditionalChinese;
-    case 161: return QFontDatabase::Greek;
+    case 130:
+        return QFontDatabase::Korean;
+    case 134:
+        return QFontDatabase::SimplifiedChinese;
+    case 136:
+        return QFontDatabase::TraditionalChinese;
+    case 161:
+        return QFontDatabase::Greek;
     case 162:
     case 238:
-    case 186: return QFontDatabase::Latin;
-    case 163: return QFontDatabase::Vietnamese;
-    case 177: return QFontDatabase::Hebrew;
-    case 178: return QFontDatabase::Arabic;
-    case 204: return QFontDatabase::Cyrillic;
-    case 222: return QFontDatabase::Thai;
-    default: return QFontDatabase::Any;
+    case 186:
+        return QFontDatabase::Latin;
+    case 163:
+        return QFontDatabase::Vietnamese;
+    case 177:
+        return QFontDatabase::Hebrew;
+    case 178:
+        return QFontDatabase::Arabic;
+    case 204:
+        return QFontDatabase::Cyrillic;
+    case 222:
+        return QFontDatabase::Thai;
+    default:
+        return QFontDatabase::Any;
     }
 }
 
@@ -88,4 +99,4 @@ void PlaceAfterLabel(QWidget* label, QWidget* control) {
     control->move(label->x() + label->width(), control->y());
 }
 
-} // namespace Localization
+} // namespace pellum::lang

@@ -1,6 +1,7 @@
-#include "settings/windows/KvSettings.h"
+#include "settings/KvSettings.h"
 
-#include "shell/mdlFunction.h"
+#include "core/ModelLists.h"
+#include "core/TextTools.h"
 
 namespace KvSettings {
 
@@ -10,7 +11,7 @@ namespace {
 
 // The model's options lists (section ParameterSet of the model-list file).
 bool InList(const QString& listKey, const QString& model) {
-    return mdlFunction::ListContainsModel(mdlFunction::ModelListValue(listKey), model);
+    return pellum::models::ListContainsModel(pellum::models::ModelListValue(listKey), model);
 }
 
 QStringList HeatItems() {
@@ -302,7 +303,7 @@ QString ShownBtName(const QString& name) {
 QStringList AddressParts(const QString& reply) {
     if (reply.size() <= 6)
         return {};
-    const QStringList parts = mdlFunction::SplitText(reply, QLatin1Char('.'));
+    const QStringList parts = pellum::text::SplitText(reply, QLatin1Char('.'));
     // A reply such as "1234567" or "1.2.3456" names no address: the row
     // keeps what it shows.
     if (parts.size() < 4)
@@ -339,10 +340,10 @@ KvSettingsModel::KvSettingsModel(Variant variant, const QString& model)
     // pieces of its comma-terminated form are no emulation), then EPL for the
     // models that have it.
     Value& protocol = value(QStringLiteral("cmbProtocol"));
-    const QString proList = mdlFunction::ModelListValue(QStringLiteral("LarchParaSetProList"));
+    const QString proList = pellum::models::ModelListValue(QStringLiteral("LarchParaSetProList"));
     if (!proList.isEmpty()) {
         protocol.list.items.clear();
-        for (const QString& piece : mdlFunction::SplitText(proList, QLatin1Char(',')))
+        for (const QString& piece : pellum::text::SplitText(proList, QLatin1Char(',')))
             if (!piece.isEmpty())
                 protocol.list.items << piece;
     }

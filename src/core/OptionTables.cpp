@@ -1,6 +1,6 @@
-#include "settings/OptionTables.h"
+#include "core/OptionTables.h"
 
-#include "shell/mdlFunction.h"
+#include "core/ModelLists.h"
 
 #include <array>
 #include <utility>
@@ -117,7 +117,7 @@ QString KvWordList(OptionList& list, const QString& value, int index, const QStr
 int SpeedClass(const QString& model) {
     for (int n = 3; n <= 8; ++n) {
         const QString key = QStringLiteral("IPS%1").arg(n);
-        if (mdlFunction::ListContainsModel(mdlFunction::ModelListValue(key), model))
+        if (pellum::models::ListContainsModel(pellum::models::ModelListValue(key), model))
             return n;
     }
     return 3;
@@ -139,11 +139,11 @@ void FillNumberList(OptionList& list, int n) {
 }
 
 QString GetPaperWidth() {
-    if (mdlFunction::ModelIn(QStringLiteral("PaperWidth56")))
+    if (pellum::models::ModelIn(QStringLiteral("PaperWidth56")))
         return QStringLiteral("56");
-    if (mdlFunction::ModelIn(QStringLiteral("PaperWidth80")))
+    if (pellum::models::ModelIn(QStringLiteral("PaperWidth80")))
         return QStringLiteral("80");
-    if (mdlFunction::ModelIn(QStringLiteral("PaperWidth108")))
+    if (pellum::models::ModelIn(QStringLiteral("PaperWidth108")))
         return QStringLiteral("108");
     return QStringLiteral("48");
 }

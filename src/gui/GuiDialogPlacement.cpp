@@ -1,4 +1,4 @@
-#include "shell/GuiDialogPlacement.h"
+#include "gui/GuiDialogPlacement.h"
 
 #include <QApplication>
 #include <QDialog>

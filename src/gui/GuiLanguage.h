@@ -5,7 +5,7 @@
 
 class QWidget;
 
-namespace Localization {
+namespace pellum::lang {
 
 // The Qt writing system for a Windows character-set number (134 simplified
 // Chinese, 136 traditional Chinese, 128 Japanese, 204 Cyrillic, ...);
@@ -23,4 +23,4 @@ void ApplyLanguageFont(QWidget* window);
 // width changes with the language.
 void PlaceAfterLabel(QWidget* label, QWidget* control);
 
-} // namespace Localization
+} // namespace pellum::lang

@@ -1,6 +1,6 @@
-#include "shell/mdlGlobal.h"
+#include "core/ProgramFiles.h"
 
-namespace mdlGlobal {
+namespace pellum::files {
 
 void SetProgramFolder(const QString& folder) {
     ProgramFolder = folder;
@@ -10,6 +10,8 @@ void SetProgramFolder(const QString& folder) {
     ConvertedBitmapPath = ProgramFolder + QStringLiteral("CBT.bmp");
 }
 
-QString IconPath() { return ProgramFolder + QStringLiteral("icons/icon.ico"); }
+QString IconPath() {
+    return ProgramFolder + QStringLiteral("icons/icon.ico");
+}
 
-} // namespace mdlGlobal
+} // namespace pellum::files

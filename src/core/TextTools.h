@@ -1,5 +1,5 @@
-// Helpers shared by every window: configuration lookups, list files, text
-// splitting, text <-> byte conversion and the model-list membership test.
+// Text helpers shared by every layer: configuration lookups, list files,
+// text splitting and text <-> byte conversion.
 #pragma once
 
 #include <QByteArray>
@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-namespace mdlFunction {
+namespace pellum::text {
 
 // Reads `key` of `section` from FilesFolder + `fileName` (private-profile
 // rules; "" when missing). The file is read anew at each call.
@@ -33,25 +33,4 @@ bool TextToBytes(const QString& text, std::uint8_t* buffer);
 QString BytesToText(const std::uint8_t* bytes, int highestIndex);
 QString BytesToText(const QByteArray& bytes);
 
-// True when `model` followed by "," occurs in `listValue` (case-sensitive
-// substring test, nothing split or trimmed). An empty model is in no list.
-bool ListContainsModel(const QString& listValue, const QString& model);
-
-// The value of a model list of "PrinterTypeList_Label.ini". The lists that the
-// main window caches (CacheModelLists) come from the cache, the others are
-// read from the file at this moment.
-QString ModelListValue(const QString& listKey);
-
-// True when CurrentModel is in the model list `listKey`.
-bool ModelIn(const QString& listKey);
-
-// Reads the cached model lists once (the main window does this when first
-// shown); later edits of the file are not seen for them.
-void CacheModelLists();
-// Forgets the cache (for tests that change the model-list file).
-void ClearModelListCache();
-
-// The keys whose values CacheModelLists keeps.
-const QStringList& CachedModelListKeys();
-
-} // namespace mdlFunction
+} // namespace pellum::text

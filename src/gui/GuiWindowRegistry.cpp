@@ -1,4 +1,4 @@
-#include "shell/GuiWindowRegistry.h"
+#include "gui/GuiWindowRegistry.h"
 
 #include <QHash>
 
@@ -14,7 +14,9 @@ void RegisterWindow(const QString& className, WindowOpener opener) {
     Registry().insert(className, std::move(opener));
 }
 
-bool IsWindowRegistered(const QString& className) { return Registry().contains(className); }
+bool IsWindowRegistered(const QString& className) {
+    return Registry().contains(className);
+}
 
 bool OpenRegisteredWindow(const QString& className, QWidget* parent) {
     auto it = Registry().constFind(className);

@@ -1,10 +1,10 @@
-#include "settings/windows/SettingsTables.h"
+#include "settings/SettingsTables.h"
 
+#include "core/CurrentPrinter.h"
+#include "core/Localization.h"
+#include "core/ModelLists.h"
+#include "core/OptionTables.h"
 #include "settings/FieldCodec.h"
-#include "settings/OptionTables.h"
-#include "shell/Localization.h"
-#include "shell/mdlFunction.h"
-#include "shell/mdlGlobal.h"
 
 #include <QLocale>
 
@@ -609,7 +609,7 @@ QString WindowClassForModel(const std::function<bool(const QString&)>& firmwareA
         {"Larch_ParameterSetting", "T_frmParaSet_Larch"},
     };
     for (const Rule& rule : rules) {
-        if (!mdlFunction::ModelIn(QLatin1String(rule.list)))
+        if (!pellum::models::ModelIn(QLatin1String(rule.list)))
             continue;
         if (rule.requiredVersion && !firmwareAtLeast(QLatin1String(rule.requiredVersion)))
             return QLatin1String(rule.olderWindow);
@@ -620,9 +620,9 @@ QString WindowClassForModel(const std::function<bool(const QString&)>& firmwareA
 
 QString ResolveText(const QString& text) {
     if (text.startsWith(QLatin1Char('_')))
-        return Localization::Msg(text);
+        return pellum::lang::Msg(text);
     if (text.startsWith(QLatin1String("FormParaSet_")) || text.startsWith(QLatin1String("ORVIX_")))
-        return Localization::LangText(text);
+        return pellum::lang::LangText(text);
     return text;
 }
 
@@ -696,8 +696,9 @@ QString ApplyCheck(const Field& field, const QString& text, bool* conversionErro
 
 WindowModel::WindowModel(const WindowSpec& spec) : m_spec(&spec) {
     if (spec.bluetooth) {
-        const QString list = mdlFunction::ModelListValue(spec.bluetooth->listKey);
-        m_haveBt = list.contains(QLatin1Char(',') + mdlGlobal::CurrentModel + QLatin1Char(','));
+        const QString list = pellum::models::ModelListValue(spec.bluetooth->listKey);
+        m_haveBt =
+            list.contains(QLatin1Char(',') + pellum::current::CurrentModel + QLatin1Char(','));
     }
     for (const Field& f : spec.fields) {
         QStringList entries;
@@ -705,7 +706,7 @@ WindowModel::WindowModel(const WindowSpec& spec) : m_spec(&spec) {
         case Kind::Speed:
             if (f.entries.isEmpty()) {
                 OptionTables::OptionList l;
-                OptionTables::FillSpeedList(l, mdlGlobal::CurrentModel);
+                OptionTables::FillSpeedList(l, pellum::current::CurrentModel);
                 entries = l.items;
             } else {
                 entries = f.entries;
