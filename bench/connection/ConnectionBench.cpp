@@ -8,7 +8,7 @@
 // 90th percentile of each round trip, the layer's overhead over the bare
 // socket, and the user+system time of a 1-second read with nothing to read.
 #include "connection/PrinterLibraries.h"
-#include "connection/mdlPrinterLib_TSPL.h"
+#include "core/PrinterSession.h"
 
 #include <QString>
 
@@ -109,21 +109,21 @@ std::vector<double> BareRoundTrips(int port, int rounds, unsigned char req, size
     return times;
 }
 
-std::vector<double> LayerRoundTrips(const QString& port, int rounds, unsigned char req,
-                                    int replySize) {
+std::vector<double> LayerRoundTrips(pellum::PrinterSession& session, const QString& port,
+                                    int rounds, unsigned char req, int replySize) {
     std::vector<double> times;
     std::vector<std::uint8_t> buf(static_cast<size_t>(replySize));
-    TsplOpenPort(port);
+    session.Tspl().Open(port);
     for (int i = 0; i < rounds; ++i) {
         auto t0 = Clock::now();
-        TsplWriteData(&req, 1);
+        session.Tspl().Write(&req, 1);
         std::int32_t n = 0;
-        TsplReadDataRetry(buf.data(), replySize, &n, 2, 100);
+        session.Tspl().ReadRetry(buf.data(), replySize, &n, 2, 100);
         times.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
         if (n != replySize)
             std::fprintf(stderr, "short reply: %d of %d\n", n, replySize);
     }
-    TsplClosePort();
+    session.Tspl().Close();
     return times;
 }
 
@@ -137,6 +137,7 @@ double CpuMs() {
 } // namespace
 
 int main(int argc, char** argv) {
+    pellum::PrinterSession session;
     QString bin = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(PELLUM_BENCH_BIN);
     int rounds = argc > 2 ? std::atoi(argv[2]) : 2000;
     QStringList problems;
@@ -147,7 +148,7 @@ int main(int argc, char** argv) {
     }
     ReplyServer server;
     const QString port = QStringLiteral("NET,127.0.0.1:%1").arg(server.port);
-    if (TsplCreatePrinter(QStringLiteral("BENCH")) != 0) {
+    if (session.Tspl().Create(QStringLiteral("BENCH")) != 0) {
         std::fprintf(stderr, "create failed\n");
         return 1;
     }
@@ -155,7 +156,7 @@ int main(int argc, char** argv) {
     for (int size : {1, 256}) {
         unsigned char req = size == 1 ? 1 : 2;
         Stats bare = Summarise(BareRoundTrips(server.port, rounds, req, static_cast<size_t>(size)));
-        Stats layer = Summarise(LayerRoundTrips(port, rounds, req, size));
+        Stats layer = Summarise(LayerRoundTrips(session, port, rounds, req, size));
         std::printf("%3d-byte reply: bare median %.1f p90 %.1f | layer median %.1f p90 %.1f | "
                     "overhead median %.1f us\n",
                     size, bare.median, bare.p90, layer.median, layer.p90,
@@ -163,15 +164,15 @@ int main(int argc, char** argv) {
     }
     // A read that waits with nothing to read: 1 s timeout, no reply.
     qputenv("PELLUM_READ_TIMEOUT_MS", "1000");
-    TsplOpenPort(port);
+    session.Tspl().Open(port);
     std::uint8_t b[1];
     std::int32_t n = 0;
     double cpu0 = CpuMs();
     auto t0 = Clock::now();
-    TsplReadData(b, 1, &n);
+    session.Tspl().Read(b, 1, &n);
     double wall = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
     double cpu = CpuMs() - cpu0;
-    TsplClosePort();
+    session.Tspl().Close();
     std::printf("idle read: %.0f ms wall, %.2f ms user+sys CPU, %d bytes\n", wall, cpu, n);
     return 0;
 }

@@ -10,10 +10,9 @@
 #include "VirtualPrinterProcess.h"
 
 #include "connection/PrinterLibraries.h"
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Family.h"
 #include "core/Localization.h"
+#include "core/PrinterSession.h"
 #include "downloads/PacketDownload.h"
 #include "platform/Delay.h"
 #include "platform/UserDialogs.h"
@@ -31,6 +30,7 @@ using Clock = std::chrono::steady_clock;
 using namespace PacketDownload;
 
 int main(int argc, char** argv) {
+    pellum::PrinterSession session;
     QCoreApplication app(argc, argv);
     const QString bin = argc > 1 ? QString::fromLocal8Bit(argv[1]) + QLatin1Char('/')
                                  : QStringLiteral(PELLUM_BENCH_BIN "/");
@@ -50,9 +50,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", vp.error().c_str());
         return 1;
     }
-    pellum::current::CurrentPort = QStringLiteral("NET,127.0.0.1:%1").arg(vp.port());
-    pellum::current::CurrentFamily = pellum::FamilyTSPL;
-    TsplCreatePrinter(QStringLiteral("Spruce"));
+    session.SetPort(QStringLiteral("NET,127.0.0.1:%1").arg(vp.port()));
+    session.SetFamily(pellum::FamilyTSPL);
+    session.Tspl().Create(QStringLiteral("Spruce"));
     pellum::ConsoleDialogs dialogs;
     pellum::SetDialogs(&dialogs);
     std::atomic<long long> waited{0};
@@ -62,8 +62,8 @@ int main(int argc, char** argv) {
     for (qsizetype i = 0; i < data.size(); ++i)
         data[i] = char((i * 31) ^ (i >> 8));
     const auto start = Clock::now();
-    if (!PrinterCMD::CmdHoldOpen() || !QueryCapacity(false, nullptr) ||
-        !AnnounceDownload(kClassLabels, QStringLiteral("E_BENCH.PRN"))) {
+    if (!PrinterCMD::CmdHoldOpen(session) || !QueryCapacity(session, false, nullptr) ||
+        !AnnounceDownload(session, kClassLabels, QStringLiteral("E_BENCH.PRN"))) {
         std::fprintf(stderr, "the printer did not take the announcement\n");
         return 1;
     }
@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
     DownloadState::PacketCount = PacketCountFor(data.size());
     DownloadState::DownloadCancelled = false;
     const auto sendStart = Clock::now();
-    TDLThread sender({kClassLabels, false, false}, {});
+    TDLThread sender(session, {kClassLabels, false, false}, {});
     const SendOutcome outcome = sender.Execute();
     const auto end = Clock::now();
     const double sendS = std::chrono::duration<double>(end - sendStart).count();

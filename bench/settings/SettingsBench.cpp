@@ -9,10 +9,9 @@
 // plus the transfer of the bytes.
 #include "VirtualPrinterProcess.h"
 
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Family.h"
 #include "core/ModelLists.h"
+#include "core/PrinterSession.h"
 #include "platform/Delay.h"
 #include "platform/UserDialogs.h"
 #include "settings/SettingsTables.h"
@@ -69,6 +68,7 @@ void Report(const char* what, Figures& f) {
 } // namespace
 
 int main(int argc, char** argv) {
+    pellum::PrinterSession session;
     if (!std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
@@ -90,9 +90,9 @@ int main(int argc, char** argv) {
     pellum::models::CacheModelLists();
     for (const QString& problem : StartUp::LoadLibraries())
         std::fprintf(stderr, "%s\n", qPrintable(problem));
-    pellum::current::CurrentModel = model;
-    pellum::current::CurrentPort = QStringLiteral("NET,127.0.0.1:%1").arg(vp.port());
-    if (TsplCreatePrinter(QStringLiteral("Spruce")) != 0) {
+    session.SetModel(model);
+    session.SetPort(QStringLiteral("NET,127.0.0.1:%1").arg(vp.port()));
+    if (session.Tspl().Create(QStringLiteral("Spruce")) != 0) {
         std::fprintf(stderr, "cannot create the printer object\n");
         return 1;
     }
@@ -104,18 +104,18 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     });
     const QString className =
-        SettingsTables::WindowClassForModel([](const QString&) { return true; });
+        SettingsTables::WindowClassForModel(model, [](const QString&) { return true; });
     std::printf("%s, window %s, %d rounds, loopback TCP port %d\n", qPrintable(model),
                 qPrintable(className), rounds, vp.port());
 
     Figures open;
     Figures set;
     for (int r = 0; r < rounds; ++r) {
-        pellum::current::CurrentFamily = pellum::FamilyTSPL;
+        session.SetFamily(pellum::FamilyTSPL);
         waited = 0;
         const auto t0 = Clock::now();
-        TsplOpenPort(pellum::current::CurrentPort); // the button's first step
-        auto w = pellum::CreateSettingsWindow(className);
+        session.Tspl().Open(session.Port()); // the button's first step
+        auto w = pellum::CreateSettingsWindow(className, session.Target());
         w->show(); // FormShow: read, then fill the controls
         const auto t1 = Clock::now();
         if (!dialogs.lastText.isEmpty()) {

@@ -6,10 +6,9 @@
 //      127.0.0.1: in-process through the modules, and as a pellumctl run;
 //      compared with the sum of the protocol's fixed waits (4 x 50 ms).
 #include "connection/PrinterLibraries.h"
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Localization.h"
 #include "core/ModelLists.h"
+#include "core/PrinterSession.h"
 #include "settings/IdentityQueries.h"
 #include "settings/PrinterCMD.h"
 #include "shell/StartUp.h"
@@ -105,6 +104,7 @@ void StartupFigures() {
 }
 
 void IdentityFigures() {
+    pellum::PrinterSession session;
     pellum::testing::VirtualPrinterProcess vp(
         (kBin + "pellum-virtual-printer").toStdString(),
         {"--model", "PL-Kapok 420", "--listen", "127.0.0.1:0"});
@@ -119,21 +119,21 @@ void IdentityFigures() {
     pellum::models::CacheModelLists();
     QStringList problems;
     pellum::connection::LoadPrinterLibraries(kBin, &problems);
-    pellum::current::CurrentModel = QStringLiteral("PL-Kapok 420");
-    pellum::current::CurrentPort = port;
+    session.SetModel(QStringLiteral("PL-Kapok 420"));
+    session.SetPort(port);
     const double waits = 4 * 50.0;
 
     std::vector<double> inProcess;
     for (int i = 0; i < 20; ++i) {
         QElapsedTimer t;
         t.start();
-        TsplCreatePrinter(QStringLiteral("Spruce"));
-        TsplOpenPort(port);
-        IdentityQueries::QueryEmulation();
-        IdentityQueries::ReadFirmwareVersion();
-        IdentityQueries::ReadPrintedLength();
-        IdentityQueries::ReadSerialNumber();
-        TsplClosePort();
+        session.Tspl().Create(QStringLiteral("Spruce"));
+        session.Tspl().Open(port);
+        IdentityQueries::QueryEmulation(session);
+        IdentityQueries::ReadFirmwareVersion(session);
+        IdentityQueries::ReadPrintedLength(session);
+        IdentityQueries::ReadSerialNumber(session);
+        session.Tspl().Close();
         inProcess.push_back(t.nsecsElapsed() / 1e6);
     }
     std::vector<double> ctl;

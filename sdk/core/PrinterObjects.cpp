@@ -41,6 +41,19 @@ public:
         return reinterpret_cast<PellumHandle>(key);
     }
 
+    // The object leaves the registry; a thread still inside a transfer keeps
+    // its own reference until that transfer ends.
+    std::shared_ptr<PrinterObject> Remove(PellumHandle handle) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto it = objects_.find(reinterpret_cast<std::uintptr_t>(handle));
+        if (it == objects_.end()) {
+            return nullptr;
+        }
+        auto object = std::move(it->second);
+        objects_.erase(it);
+        return object;
+    }
+
     std::shared_ptr<PrinterObject> Find(PellumHandle handle) {
         std::lock_guard<std::mutex> lock(mutex_);
         const auto it = objects_.find(reinterpret_cast<std::uintptr_t>(handle));
@@ -158,7 +171,7 @@ std::int32_t DestroyPrinter(PellumHandle* handle) {
     if (handle == nullptr) {
         return PELLUM_ERR_BAD_HANDLE;
     }
-    const auto object = Objects().Find(*handle);
+    const auto object = Objects().Remove(*handle);
     if (!object) {
         return PELLUM_ERR_BAD_HANDLE;
     }
@@ -166,7 +179,8 @@ std::int32_t DestroyPrinter(PellumHandle* handle) {
     object->port.reset();
     object->portKey.clear();
     object->destroyed = true;
-    // The caller's handle keeps its value: it may open again through it.
+    // The object is freed with its last reference; the handle is no longer
+    // known, so a later call through it is refused as a bad handle.
     return PELLUM_OK;
 }
 

@@ -7,9 +7,8 @@
 //   settings set NAME=VALUE ...    stores values as the window would, writes, shows
 #include "cli/CliCommon.h"
 
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Localization.h"
+#include "core/PrinterSession.h"
 #include "diagnostics/HexText.h"
 #include "settings/IdentityQueries.h"
 #include "settings/ParameterBlock.h"
@@ -27,19 +26,19 @@ namespace {
 
 using ParameterBlockProtocol::ParameterBlock;
 
-int ReadBlock(ParameterBlock& block) {
+int ReadBlock(pellum::PrinterSession& session, ParameterBlock& block) {
     QString message;
     QString key;
-    ParameterBlockProtocol::ReadParameterBlock(block, message, &key);
+    ParameterBlockProtocol::ReadParameterBlock(session, block, message, &key);
     if (!key.isEmpty()) {
         if (key == QLatin1String("_Err_OpenPort"))
-            return FailWithCode(message, pellum::current::LastResultCode);
+            return FailWithCode(message, session.LastResult());
         return Fail(message);
     }
     return kExitOk;
 }
 
-int BlockRead(const QStringList& args) {
+int BlockRead(pellum::PrinterSession& session, const QStringList& args) {
     QString out;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--out") && i + 1 < args.size())
@@ -47,10 +46,10 @@ int BlockRead(const QStringList& args) {
         else
             return Fail(QStringLiteral("usage: block read [--out FILE]"), kExitUsage);
     }
-    if (!CreateSelectedPrinter())
+    if (!CreateSelectedPrinter(session))
         return kExitFailed;
     ParameterBlock block{};
-    if (int rc = ReadBlock(block); rc != kExitOk)
+    if (int rc = ReadBlock(session, block); rc != kExitOk)
         return rc;
     const QByteArray bytes = ParameterBlockProtocol::ToBytes(block);
     if (out.isEmpty()) {
@@ -63,7 +62,7 @@ int BlockRead(const QStringList& args) {
     return kExitOk;
 }
 
-int BlockWrite(const QStringList& args) {
+int BlockWrite(pellum::PrinterSession& session, const QStringList& args) {
     if (args.size() != 1)
         return Fail(QStringLiteral("usage: block write FILE"), kExitUsage);
     QFile file(args[0]);
@@ -88,9 +87,9 @@ int BlockWrite(const QStringList& args) {
         return Fail(QStringLiteral("%1: byte 0 is 0x%2, a parameter block starts with 0x78")
                         .arg(args[0])
                         .arg(block[0], 2, 16, QLatin1Char('0')));
-    if (!CreateSelectedPrinter())
+    if (!CreateSelectedPrinter(session))
         return kExitFailed;
-    if (!ParameterBlockProtocol::WriteParameterBlock(block))
+    if (!ParameterBlockProtocol::WriteParameterBlock(session, block))
         return Fail(pellum::lang::Msg(QStringLiteral("_Err_ParaSet")));
     Print(pellum::lang::Msg(QStringLiteral("_ParaSet_OK")));
     return kExitOk;
@@ -98,24 +97,27 @@ int BlockWrite(const QStringList& args) {
 
 // Opens the connection and finds the model's settings window the way the
 // main window does, then reads the block the way that window does.
-int OpenWindowBlock(const SettingsTables::WindowSpec** spec, ParameterBlock& block) {
-    if (!CreateSelectedPrinter())
+int OpenWindowBlock(pellum::PrinterSession& session, const SettingsTables::WindowSpec** spec,
+                    ParameterBlock& block) {
+    if (!CreateSelectedPrinter(session))
         return kExitFailed;
-    const std::int32_t rc = TsplOpenPort(pellum::current::CurrentPort);
-    pellum::current::LastResultCode = rc;
+    const std::int32_t rc = session.Tspl().Open(session.Port());
+    session.SetLastResult(rc);
     if (rc != 0 && rc != 5)
         return FailWithCode(pellum::lang::Msg(QStringLiteral("_Err_OpenPort")), rc);
-    const QString className = SettingsTables::WindowClassForModel(
-        [](const QString& version) { return IdentityQueries::CheckFirmwareVersion(version); });
+    const QString className =
+        SettingsTables::WindowClassForModel(session.Model(), [&session](const QString& version) {
+            return IdentityQueries::CheckFirmwareVersion(session, version);
+        });
     *spec = SettingsTables::FindWindow(className);
     if (!*spec) {
-        TsplClosePort();
+        session.Tspl().Close();
         return Fail(QStringLiteral("%1 keeps its settings as keys (%2); use getval and setval")
-                        .arg(pellum::current::CurrentModel, className));
+                        .arg(session.Model(), className));
     }
     if ((*spec)->queryEmulation)
-        pellum::current::CurrentFamily = IdentityQueries::QueryEmulation();
-    return ReadBlock(block);
+        session.SetFamily(IdentityQueries::QueryEmulation(session));
+    return ReadBlock(session, block);
 }
 
 void PrintSettings(const SettingsTables::WindowModel& model) {
@@ -125,20 +127,20 @@ void PrintSettings(const SettingsTables::WindowModel& model) {
     }
 }
 
-int SettingsShow(const QStringList& args) {
+int SettingsShow(pellum::PrinterSession& session, const QStringList& args) {
     if (!args.isEmpty())
         return Fail(QStringLiteral("usage: settings show"), kExitUsage);
     const SettingsTables::WindowSpec* spec = nullptr;
     ParameterBlock block{};
-    if (int rc = OpenWindowBlock(&spec, block); rc != kExitOk)
+    if (int rc = OpenWindowBlock(session, &spec, block); rc != kExitOk)
         return rc;
-    SettingsTables::WindowModel model(*spec);
+    SettingsTables::WindowModel model(*spec, session.Model());
     model.Split(block);
     PrintSettings(model);
     return kExitOk;
 }
 
-int SettingsSet(const QStringList& args) {
+int SettingsSet(pellum::PrinterSession& session, const QStringList& args) {
     if (args.isEmpty())
         return Fail(QStringLiteral("usage: settings set NAME=VALUE ..."), kExitUsage);
     QList<std::pair<QString, QString>> assignments;
@@ -150,9 +152,9 @@ int SettingsSet(const QStringList& args) {
     }
     const SettingsTables::WindowSpec* spec = nullptr;
     ParameterBlock block{};
-    if (int rc = OpenWindowBlock(&spec, block); rc != kExitOk)
+    if (int rc = OpenWindowBlock(session, &spec, block); rc != kExitOk)
         return rc;
-    SettingsTables::WindowModel model(*spec);
+    SettingsTables::WindowModel model(*spec, session.Model());
     model.Split(block);
     for (const auto& [name, value] : assignments) {
         const int i = model.fieldIndex(name);
@@ -180,23 +182,24 @@ int SettingsSet(const QStringList& args) {
         return Fail(QStringLiteral("%1 needs a number").arg(model.field(errorField).control),
                     kExitUsage);
     }
-    if (!ParameterBlockProtocol::WriteParameterBlock(block))
+    if (!ParameterBlockProtocol::WriteParameterBlock(session, block))
         return Fail(pellum::lang::Msg(QStringLiteral("_Err_ParaSet")));
     if (spec->bluetooth && spec->bluetooth->pinRule)
-        PrinterCMD::CmdDo(QStringLiteral("\"reset_printer\""));
-    SettingsTables::WindowModel written(*spec);
+        PrinterCMD::CmdDo(session, QStringLiteral("\"reset_printer\""));
+    SettingsTables::WindowModel written(*spec, session.Model());
     written.Split(block);
     PrintSettings(written);
     return kExitOk;
 }
 
-int Dispatch(const QStringList& args,
-             const QList<std::pair<QString, int (*)(const QStringList&)>>& verbs,
-             const QString& usage) {
+int Dispatch(
+    pellum::PrinterSession& session, const QStringList& args,
+    const QList<std::pair<QString, int (*)(pellum::PrinterSession&, const QStringList&)>>& verbs,
+    const QString& usage) {
     if (!args.isEmpty()) {
         for (const auto& [verb, run] : verbs) {
             if (args[0] == verb)
-                return run(args.mid(1));
+                return run(session, args.mid(1));
         }
     }
     return Fail(usage, kExitUsage);
@@ -209,17 +212,18 @@ QList<Command> BlockCommands() {
         {QStringLiteral("block"),
          QStringLiteral("block read [--out FILE]  the parameter block as hex text, or into FILE\n"
                         "block write FILE  send a 256-byte block (raw or hex), checksum renewed"),
-         [](const QStringList& args) {
+         [](pellum::PrinterSession& session, const QStringList& args) {
              return Dispatch(
-                 args, {{QStringLiteral("read"), BlockRead}, {QStringLiteral("write"), BlockWrite}},
+                 session, args,
+                 {{QStringLiteral("read"), BlockRead}, {QStringLiteral("write"), BlockWrite}},
                  QStringLiteral("usage: block read [--out FILE] | block write FILE"));
          }},
         {QStringLiteral("settings"),
          QStringLiteral("settings show  every setting of the model's window, name=value\n"
                         "settings set NAME=VALUE ...  store settings as the window would"),
-         [](const QStringList& args) {
+         [](pellum::PrinterSession& session, const QStringList& args) {
              return Dispatch(
-                 args,
+                 session, args,
                  {{QStringLiteral("show"), SettingsShow}, {QStringLiteral("set"), SettingsSet}},
                  QStringLiteral("usage: settings show | settings set NAME=VALUE ..."));
          }},

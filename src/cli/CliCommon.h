@@ -2,6 +2,8 @@
 // set up, and the command tables of each area.
 #pragma once
 
+#include "core/PrinterSession.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -16,8 +18,8 @@ constexpr int kExitFailed = 1; // the printer or a file said no
 constexpr int kExitUsage = 2;  // the command line was wrong
 
 struct GlobalOptions {
-    QString filesFolder; // --files DIR
-    QString model;       // --model NAME
+    QString filesFolder;  // --files DIR
+    QString model;        // --model NAME
     int printerEntry = 0; // --printer N (1-based), 0 = none
     int family = -1;      // --family N, -1 = leave at TSPL
     QString port;         // --port PORT
@@ -30,7 +32,7 @@ const GlobalOptions& Options();
 // Creates the TSPL printer object for SdkModel, the way the main window does
 // when a printer is selected. Prints the failure and returns false when the
 // create fails.
-bool CreateSelectedPrinter();
+bool CreateSelectedPrinter(pellum::PrinterSession& session);
 
 // Prints "message:code (meaning)" to standard error and returns kExitFailed.
 int FailWithCode(const QString& message, std::int32_t code);
@@ -45,7 +47,7 @@ bool ParseHex(const QString& text, QByteArray* bytes);
 struct Command {
     QString name;
     QString usage; // one or more lines, "name ARGS  what it does"
-    std::function<int(const QStringList& args)> run;
+    std::function<int(pellum::PrinterSession& session, const QStringList& args)> run;
 };
 
 // Commands of each area; main() joins them.

@@ -3,11 +3,8 @@
 #include "cli/CliCommon.h"
 
 #include "connection/PrinterLibraries.h"
-#include "connection/mdlPrinterLib_CPCL.h"
-#include "connection/mdlPrinterLib_ESC.h"
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Localization.h"
+#include "core/PrinterSession.h"
 #include "core/ProgramFiles.h"
 #include "diagnostics/HexText.h"
 #include "platform/AnsiCodec.h"
@@ -49,9 +46,9 @@ bool ParseHex(const QString& text, QByteArray* bytes) {
     return true;
 }
 
-bool CreateSelectedPrinter() {
-    std::int32_t rc = TsplCreatePrinter(pellum::current::SdkModel);
-    pellum::current::LastResultCode = rc;
+bool CreateSelectedPrinter(pellum::PrinterSession& session) {
+    std::int32_t rc = session.Tspl().Create(session.LibraryModel());
+    session.SetLastResult(rc);
     if (rc != 0) {
         FailWithCode(pellum::lang::Msg(QStringLiteral("_Err_CreatePrinter")), rc);
         return false;
@@ -61,38 +58,18 @@ bool CreateSelectedPrinter() {
 
 namespace {
 
-// The operations of one back-end, so "send" reads the same for each library.
-struct BackendOps {
-    std::int32_t (*create)(const QString&);
-    std::int32_t (*open)(const QString&);
-    std::int32_t (*close)();
-    std::int32_t (*write)(const QByteArray&);
-    // Reads up to `size` bytes with the usual 2 attempts 100 ms apart.
-    std::int32_t (*read)(std::uint8_t*, std::int32_t, std::int32_t*);
-};
-
-std::int32_t TsplRead(std::uint8_t* b, std::int32_t n, std::int32_t* got) {
-    return TsplReadDataRetry(b, n, got, 2, 100);
-}
-std::int32_t EscRead(std::uint8_t* b, std::int32_t n, std::int32_t* got) {
-    return EscReadDataRetry(b, n, got, 2, 100);
-}
-std::int32_t CpclRead(std::uint8_t* b, std::int32_t n, std::int32_t* got) {
-    // The CPCL library reads only up to an end byte; 0x100 never matches, so
-    // the read ends at the buffer size or the port's timeout.
-    return CpclReadDataEOF(b, 0, n, 0, 0x100, got);
-}
-std::int32_t TsplWrite(const QByteArray& b) {
-    return TsplWriteData(b);
-}
-std::int32_t CpclWrite(const QByteArray& b) {
-    return CpclWriteData(b);
-}
-std::int32_t EscWrite(const QByteArray& b) {
-    return EscWriteData(b);
+// The read of "send" for each library: up to `size` bytes with the usual 2
+// attempts 100 ms apart; the CPCL library reads only up to an end byte, and
+// 0x100 never matches, so its read ends at the buffer size or the port's
+// timeout.
+std::int32_t ReadReply(pellum::connection::LibraryId library, pellum::connection::Backend& backend,
+                       std::uint8_t* buffer, std::int32_t size, std::int32_t* got) {
+    if (library == pellum::connection::LibraryId::CPCL)
+        return backend.ReadEof(buffer, 0, size, 0, 0x100, got);
+    return backend.ReadRetry(buffer, size, got, 2, 100);
 }
 
-int Send(const QStringList& args) {
+int Send(pellum::PrinterSession& session, const QStringList& args) {
     QByteArray payload;
     int readCount = 0;
     bool havePayload = false;
@@ -122,42 +99,46 @@ int Send(const QStringList& args) {
         return Fail(QStringLiteral("send needs --hex BYTES or --text TEXT"), kExitUsage);
 
     const QString lib = Options().lib.isEmpty() ? QStringLiteral("tspl") : Options().lib;
-    BackendOps ops;
+    using pellum::connection::LibraryId;
+    LibraryId library = LibraryId::TSPL;
     if (lib == QLatin1String("tspl"))
-        ops = {TsplCreatePrinter, TsplOpenPort, TsplClosePort, TsplWrite, TsplRead};
+        library = LibraryId::TSPL;
     else if (lib == QLatin1String("cpcl"))
-        ops = {CpclCreatePrinter, CpclOpenPort, CpclClosePort, CpclWrite, CpclRead};
+        library = LibraryId::CPCL;
     else if (lib == QLatin1String("esc"))
-        ops = {EscCreatePrinter, EscOpenPort, EscClosePort, EscWrite, EscRead};
+        library = LibraryId::ESC;
     else
         return Fail(QStringLiteral("--lib takes tspl, cpcl or esc"), kExitUsage);
+    pellum::connection::Backend& ops = library == LibraryId::CPCL  ? session.Cpcl()
+                                       : library == LibraryId::ESC ? session.Esc()
+                                                                   : session.Tspl();
 
-    std::int32_t rc = ops.create(pellum::current::SdkModel);
+    std::int32_t rc = ops.Create(session.LibraryModel());
     if (rc != 0)
         return FailWithCode(pellum::lang::Msg(QStringLiteral("_Err_CreatePrinter")), rc);
-    rc = ops.open(pellum::current::CurrentPort);
+    rc = ops.Open(session.Port());
     if (rc != 0 && rc != 5)
         return FailWithCode(pellum::lang::Msg(QStringLiteral("_Err_OpenPort")), rc);
-    rc = ops.write(payload);
+    rc = ops.Write(payload);
     if (rc != 0) {
-        ops.close();
+        ops.Close();
         return FailWithCode(pellum::lang::Msg(QStringLiteral("_Err_WriteData")), rc);
     }
     if (readCount > 0) {
         std::vector<std::uint8_t> buffer(static_cast<size_t>(readCount));
         std::int32_t got = 0;
-        rc = ops.read(buffer.data(), readCount, &got);
+        rc = ReadReply(library, ops, buffer.data(), readCount, &got);
         Print(HexText(QByteArray(reinterpret_cast<const char*>(buffer.data()), got)).trimmed());
         if (rc != 0 && got == 0) {
-            ops.close();
+            ops.Close();
             return FailWithCode(pellum::lang::Msg(QStringLiteral("_Err_ReadData")), rc);
         }
     }
-    ops.close();
+    ops.Close();
     return kExitOk;
 }
 
-int Ports(const QStringList& args) {
+int Ports(pellum::PrinterSession&, const QStringList& args) {
     if (!args.isEmpty())
         return Fail(QStringLiteral("ports takes no arguments"), kExitUsage);
     const QString portMap = pellum::files::FilesFolder + QStringLiteral("PortMap.ini");

@@ -4,14 +4,13 @@
 // that speak two), unless --family names it.
 #include "cli/CliCommon.h"
 
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Family.h"
 #include "core/Localization.h"
 #include "core/OptionTables.h"
+#include "core/PrinterSession.h"
 #include "diagnostics/PrinterInformation.h"
 #include "diagnostics/TestPrintJobs.h"
-#include "shell/ServiceFunctions.h"
+#include "settings/ServiceFunctions.h"
 
 namespace pellumctl {
 
@@ -28,25 +27,25 @@ int UsageError(const QString& text) {
 // Opens the port as the main window does before a function, fixes the
 // family (--family wins) and closes the port again: the functions open it
 // for their own exchanges. False when the open failed (already printed).
-bool ChooseFamily() {
-    if (!ServiceFunctions::OpenForFunction())
+bool ChooseFamily(pellum::PrinterSession& session) {
+    if (!ServiceFunctions::OpenForFunction(session))
         return false;
     if (Options().family >= 0)
-        pellum::current::CurrentFamily = Options().family;
-    TsplClosePort();
+        session.SetFamily(Options().family);
+    session.Tspl().Close();
     return true;
 }
 
-int Info(const QStringList& args) {
+int Info(pellum::PrinterSession& session, const QStringList& args) {
     if (!args.isEmpty())
         return UsageError(QStringLiteral("info takes no arguments"));
-    if (!CreateSelectedPrinter())
+    if (!CreateSelectedPrinter(session))
         return kExitFailed;
-    if (!ChooseFamily())
+    if (!ChooseFamily(session))
         return kExitFailed;
-    if (pellum::current::CurrentFamily == pellum::FamilyESC)
+    if (session.Family() == pellum::FamilyESC)
         return Fail(Msg("_Err_ProtocolFunction"));
-    const PrinterInformation::Facts facts = PrinterInformation::ReadFacts();
+    const PrinterInformation::Facts facts = PrinterInformation::ReadFacts(session);
     if (!facts.opened)
         return FailWithCode(Msg("_Err_OpenPort"), facts.openCode);
     Print(QStringLiteral("firmware version: ") + facts.firmwareVersion);
@@ -62,7 +61,7 @@ int Info(const QStringList& args) {
     return kExitOk;
 }
 
-int PrintText(const QStringList& args) {
+int PrintText(pellum::PrinterSession& session, const QStringList& args) {
     QString width = QStringLiteral("30");
     QString height = QStringLiteral("30");
     QStringList rest;
@@ -88,25 +87,24 @@ int PrintText(const QStringList& args) {
     // The label window's boxes bring the sizes into range when left.
     QString w;
     QString h;
-    TestPrintJobs::ClampWidth(width, OptionTables::GetPaperWidth().toInt(), &w);
+    TestPrintJobs::ClampWidth(width, OptionTables::GetPaperWidth(session.Model()).toInt(), &w);
     TestPrintJobs::ClampHeight(height, &h);
 
-    if (!CreateSelectedPrinter())
+    if (!CreateSelectedPrinter(session))
         return kExitFailed;
-    if (!ChooseFamily())
+    if (!ChooseFamily(session))
         return kExitFailed;
-    const bool label = pellum::current::CurrentFamily == pellum::FamilyTSPL;
-    const TestPrintJobs::Outcome outcome =
-        label ? TestPrintJobs::PrintLabel(text, w, h) : TestPrintJobs::PrintText(text, 0);
+    const bool label = session.Family() == pellum::FamilyTSPL;
+    const TestPrintJobs::Outcome outcome = label ? TestPrintJobs::PrintLabel(session, text, w, h)
+                                                 : TestPrintJobs::PrintText(session, text, 0);
     // The main window re-creates the TSPL printer object afterwards.
-    TsplCreatePrinter(pellum::current::SdkModel);
+    session.Tspl().Create(session.LibraryModel());
     switch (outcome.step) {
     case TestPrintJobs::Outcome::Done:
         if (label)
             Print(QStringLiteral("label %1 mm x %2 mm printed").arg(w, h));
         else
-            Print(QStringLiteral("text job sent (family %1)")
-                      .arg(int(pellum::current::CurrentFamily)));
+            Print(QStringLiteral("text job sent (family %1)").arg(int(session.Family())));
         return kExitOk;
     case TestPrintJobs::Outcome::OpenFailed:
         return FailWithCode(Msg("_Err_OpenPort"), outcome.code);

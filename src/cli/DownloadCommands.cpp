@@ -4,9 +4,8 @@
 // packets are sent on the calling thread.
 #include "cli/CliCommon.h"
 
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Localization.h"
+#include "core/PrinterSession.h"
 #include "core/ProgramFiles.h"
 #include "downloads/FirmwarePackage.h"
 #include "downloads/ImageConversion.h"
@@ -41,49 +40,52 @@ const QStringList& StorageClasses() {
 // Holds the connection for one command and releases it on every way out.
 class HeldConnection {
 public:
-    HeldConnection() : m_ok(CreateSelectedPrinter() && PrinterCMD::CmdHoldOpen()) {}
-    ~HeldConnection() { PrinterCMD::CmdRelease(); }
+    explicit HeldConnection(pellum::PrinterSession& session)
+        : m_session(session),
+          m_ok(CreateSelectedPrinter(session) && PrinterCMD::CmdHoldOpen(session)) {}
+    ~HeldConnection() { PrinterCMD::CmdRelease(m_session); }
     HeldConnection(const HeldConnection&) = delete;
     HeldConnection& operator=(const HeldConnection&) = delete;
     bool ok() const { return m_ok; }
 
 private:
+    pellum::PrinterSession& m_session;
     bool m_ok;
 };
 
-int FilesList(const QStringList& args) {
+int FilesList(pellum::PrinterSession& session, const QStringList& args) {
     if (args.size() > 1 || (args.size() == 1 && !StorageClasses().contains(args[0])))
         return UsageError(QStringLiteral("files list takes one of bitmaps, fonts, labels, "
                                          "autoform"));
     const QStringList classes = args.isEmpty() ? StorageClasses() : args;
-    HeldConnection connection;
+    HeldConnection connection(session);
     if (!connection.ok())
         return kExitFailed;
     for (const QString& storageClass : classes) {
-        const QString reply = PrinterCMD::CmdGetVal(storageClass);
-        if (pellum::current::LastResultCode != 0)
-            return FailWithCode(Msg("_Err_ReadData"), pellum::current::LastResultCode);
+        const QString reply = PrinterCMD::CmdGetVal(session, storageClass);
+        if (session.LastResult() != 0)
+            return FailWithCode(Msg("_Err_ReadData"), session.LastResult());
         for (const QString& entry : reply.split(QLatin1Char(','), Qt::SkipEmptyParts))
             Print(storageClass + QLatin1Char(' ') + entry);
     }
     return kExitOk;
 }
 
-int FilesSpace(const QStringList& args) {
+int FilesSpace(pellum::PrinterSession& session, const QStringList& args) {
     if (args.size() > 1 || (args.size() == 1 && args[0] != QLatin1String("--ram")))
         return UsageError(QStringLiteral("files space takes only --ram"));
-    HeldConnection connection;
+    HeldConnection connection(session);
     if (!connection.ok())
         return kExitFailed;
     CapacityInfo info;
-    if (!QueryCapacity(!args.isEmpty(), &info))
-        return FailWithCode(Msg("_Err_ReadData"), pellum::current::LastResultCode);
+    if (!QueryCapacity(session, !args.isEmpty(), &info))
+        return FailWithCode(Msg("_Err_ReadData"), session.LastResult());
     Print(QStringLiteral("used: ") + info.used);
     Print(QStringLiteral("remaining: ") + info.remaining);
     return kExitOk;
 }
 
-int FilesDownload(const QStringList& args) {
+int FilesDownload(pellum::PrinterSession& session, const QStringList& args) {
     QString path, name;
     bool ram = false;
     float scale = 1.0f;
@@ -119,13 +121,13 @@ int FilesDownload(const QStringList& args) {
     if (!QFileInfo(path).isFile())
         return Fail(Msg("_Err_FileNotExist"));
 
-    HeldConnection connection;
+    HeldConnection connection(session);
     if (!connection.ok())
         return kExitFailed;
     try {
         if (!ImageConversion::ConvertImageFile(path, pellum::files::ConvertedBitmapPath, scale))
             return kExitFailed;
-        const int dpi = PrinterCMD::CmdGetVal(QStringLiteral("dpi")).trimmed().toInt();
+        const int dpi = PrinterCMD::CmdGetVal(session, QStringLiteral("dpi")).trimmed().toInt();
         if (!ImageConversion::CheckImageWidth(pellum::files::ConvertedBitmapPath,
                                               ImageConversion::MaxImageWidth(dpi)))
             return kExitFailed;
@@ -134,12 +136,12 @@ int FilesDownload(const QStringList& args) {
     } catch (const ImageConversion::ImageError& e) {
         return Fail(e.text());
     }
-    if (!QueryCapacity(ram, nullptr))
-        return FailWithCode(Msg("_Err_ReadData"), pellum::current::LastResultCode);
+    if (!QueryCapacity(session, ram, nullptr))
+        return FailWithCode(Msg("_Err_ReadData"), session.LastResult());
     if (DownloadState::FreeCapacity < DownloadState::DownloadData.size())
         return Fail(Text("mNoSP"));
-    if (!AnnounceDownload(kClassBitmaps, MemoryPrefix(ram) + stored))
-        return FailWithCode(Text("FormGDL_ErrIO"), pellum::current::LastResultCode);
+    if (!AnnounceDownload(session, kClassBitmaps, MemoryPrefix(ram) + stored))
+        return FailWithCode(Text("FormGDL_ErrIO"), session.LastResult());
     DownloadState::DownloadFileName = stored;
     DownloadState::PacketSize = kPacketSize;
     DownloadState::KbPerPacket = 1;
@@ -148,7 +150,7 @@ int FilesDownload(const QStringList& args) {
     DownloadState::DownloadCancelled = false;
     TDLThread::Options options;
     options.ram = ram;
-    TDLThread sender(options, {});
+    TDLThread sender(session, options, {});
     const SendOutcome outcome = sender.Execute();
     if (outcome != SendOutcome::Completed)
         return kExitFailed; // the sender has printed why
@@ -159,7 +161,7 @@ int FilesDownload(const QStringList& args) {
     return kExitOk;
 }
 
-int FilesDelete(const QStringList& args) {
+int FilesDelete(pellum::PrinterSession& session, const QStringList& args) {
     if (args.size() != 2 || !StorageClasses().contains(args[0]) || args[1].isEmpty())
         return UsageError(QStringLiteral("files delete CLASS NAME (CLASS one of bitmaps, "
                                          "fonts, labels, autoform)"));
@@ -170,30 +172,30 @@ int FilesDelete(const QStringList& args) {
     if (!name.startsWith(QLatin1String("R_")) && !name.startsWith(QLatin1String("E_")) &&
         args[0] != kClassAutoform)
         name = MemoryPrefix(false) + name;
-    HeldConnection connection;
+    HeldConnection connection(session);
     if (!connection.ok())
         return kExitFailed;
-    PrinterCMD::CmdDoArgs(QStringLiteral("delete"), args[0], name);
-    if (pellum::current::LastResultCode != 0)
-        return FailWithCode(Msg("_Err_WriteData"), pellum::current::LastResultCode);
+    PrinterCMD::CmdDoArgs(session, QStringLiteral("delete"), args[0], name);
+    if (session.LastResult() != 0)
+        return FailWithCode(Msg("_Err_WriteData"), session.LastResult());
     return kExitOk;
 }
 
-int Files(const QStringList& args) {
+int Files(pellum::PrinterSession& session, const QStringList& args) {
     const QString sub = args.value(0);
     const QStringList rest = args.mid(1);
     if (sub == QLatin1String("list"))
-        return FilesList(rest);
+        return FilesList(session, rest);
     if (sub == QLatin1String("space"))
-        return FilesSpace(rest);
+        return FilesSpace(session, rest);
     if (sub == QLatin1String("download"))
-        return FilesDownload(rest);
+        return FilesDownload(session, rest);
     if (sub == QLatin1String("delete"))
-        return FilesDelete(rest);
+        return FilesDelete(session, rest);
     return UsageError(QStringLiteral("files needs list, space, download or delete"));
 }
 
-int Firmware(const QStringList& args) {
+int Firmware(pellum::PrinterSession& session, const QStringList& args) {
     if (args.size() != 2 || args[0] != QLatin1String("download"))
         return UsageError(QStringLiteral("firmware download PACKAGE"));
     QFile f(args[1]);
@@ -209,21 +211,21 @@ int Firmware(const QStringList& args) {
                   .arg(r.type)
                   .arg(r.version)
                   .arg(r.bodySize));
-    if (!CreateSelectedPrinter())
+    if (!CreateSelectedPrinter(session))
         return kExitFailed;
-    PrinterCMD::CmdDo(QStringLiteral("dfu"));
-    if (pellum::current::LastResultCode != 0)
-        return FailWithCode(Msg("_Err_WriteData"), pellum::current::LastResultCode);
-    const std::int32_t rc = TsplOpenPort(pellum::current::CurrentPort);
-    pellum::current::LastResultCode = rc;
+    PrinterCMD::CmdDo(session, QStringLiteral("dfu"));
+    if (session.LastResult() != 0)
+        return FailWithCode(Msg("_Err_WriteData"), session.LastResult());
+    const std::int32_t rc = session.Tspl().Open(session.Port());
+    session.SetLastResult(rc);
     if (rc != 0 && rc != 5)
         return FailWithCode(Msg("_Err_OpenPort"), rc);
-    FirmwarePackage::Sender sender(package);
+    FirmwarePackage::Sender sender(session, package);
     FirmwarePackage::Sender::Result result;
     while ((result = sender.Step()) == FirmwarePackage::Sender::Result::Continue) {
     }
     if (result != FirmwarePackage::Sender::Result::Done) {
-        TsplClosePort();
+        session.Tspl().Close();
         return kExitFailed; // the sender has printed the printer's reason
     }
     Print(QStringLiteral("%1 steps sent").arg(sender.stepsDone()));

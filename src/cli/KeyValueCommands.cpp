@@ -2,13 +2,11 @@
 // by hand, the printer's identity, and the main window's service functions.
 #include "cli/CliCommon.h"
 
-#include "connection/mdlPrinterLib.h"
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Localization.h"
+#include "core/PrinterSession.h"
 #include "settings/IdentityQueries.h"
 #include "settings/PrinterCMD.h"
-#include "shell/ServiceFunctions.h"
+#include "settings/ServiceFunctions.h"
 
 namespace pellumctl {
 
@@ -32,28 +30,28 @@ int UsageError(const QString& text) {
 }
 
 // The write or read that just ran, as an exit code.
-int Outcome(const char* messageKey) {
-    const std::int32_t code = pellum::current::LastResultCode;
+int Outcome(pellum::PrinterSession& session, const char* messageKey) {
+    const std::int32_t code = session.LastResult();
     return code == 0 ? kExitOk : FailWithCode(Msg(messageKey), code);
 }
 
-int GetVal(const QStringList& args) {
+int GetVal(pellum::PrinterSession& session, const QStringList& args) {
     if (args.size() != 1 || args[0].isEmpty())
         return UsageError(QStringLiteral("getval needs one KEY"));
     if (!Quotable(args))
         return UsageError(QStringLiteral("a key may not contain a double quote"));
-    if (!CreateSelectedPrinter() || !PrinterCMD::CmdOpen())
+    if (!CreateSelectedPrinter(session) || !PrinterCMD::CmdOpen(session))
         return kExitFailed;
-    const QString value = PrinterCMD::CmdGetVal(args[0]);
-    const std::int32_t code = pellum::current::LastResultCode;
-    PrinterCMD::CmdClose();
+    const QString value = PrinterCMD::CmdGetVal(session, args[0]);
+    const std::int32_t code = session.LastResult();
+    PrinterCMD::CmdClose(session);
     if (code != 0)
         return FailWithCode(Msg("_Err_ReadData"), code);
     Print(value);
     return kExitOk;
 }
 
-int SetVal(QStringList args) {
+int SetVal(pellum::PrinterSession& session, QStringList args) {
     const bool exact = !args.isEmpty() && args[0] == QLatin1String("--exact");
     if (exact)
         args.removeFirst();
@@ -61,55 +59,55 @@ int SetVal(QStringList args) {
         return UsageError(QStringLiteral("setval needs KEY VALUE"));
     if (!Quotable(args))
         return UsageError(QStringLiteral("a key or value may not contain a double quote"));
-    if (!CreateSelectedPrinter() || !PrinterCMD::CmdOpen())
+    if (!CreateSelectedPrinter(session) || !PrinterCMD::CmdOpen(session))
         return kExitFailed;
     if (exact)
-        PrinterCMD::CmdSetValExact(args[0], args[1]);
+        PrinterCMD::CmdSetValExact(session, args[0], args[1]);
     else
-        PrinterCMD::CmdSetVal(args[0], args[1]);
-    const int rc = Outcome("_Err_WriteData");
-    PrinterCMD::CmdClose();
+        PrinterCMD::CmdSetVal(session, args[0], args[1]);
+    const int rc = Outcome(session, "_Err_WriteData");
+    PrinterCMD::CmdClose(session);
     return rc;
 }
 
-int Do(const QStringList& args) {
+int Do(pellum::PrinterSession& session, const QStringList& args) {
     if (args.isEmpty() || args.size() > 3 || args[0].isEmpty())
         return UsageError(QStringLiteral("do needs KEY [ARG] or KEY SUBKEY ARG"));
     if (!Quotable(args))
         return UsageError(QStringLiteral("a key or argument may not contain a double quote"));
-    if (!CreateSelectedPrinter())
+    if (!CreateSelectedPrinter(session))
         return kExitFailed;
-    if (!PrinterCMD::CmdOpen())
+    if (!PrinterCMD::CmdOpen(session))
         return kExitFailed; // the open failure has been printed
     if (args.size() == 1)
-        pellum::current::LastResultCode = LibWriteData(PrinterCMD::LineDo(args[0])); // as CmdDo
+        session.SetLastResult(session.Lib().Write(PrinterCMD::LineDo(args[0]))); // as CmdDo
     else if (args.size() == 2)
-        PrinterCMD::CmdDoArg(args[0], args[1]);
+        PrinterCMD::CmdDoArg(session, args[0], args[1]);
     else
-        PrinterCMD::CmdDoArgs(args[0], args[1], args[2]);
-    const int rc = Outcome("_Err_WriteData");
-    PrinterCMD::CmdClose();
+        PrinterCMD::CmdDoArgs(session, args[0], args[1], args[2]);
+    const int rc = Outcome(session, "_Err_WriteData");
+    PrinterCMD::CmdClose(session);
     return rc;
 }
 
-int Identity(const QStringList& args) {
+int Identity(pellum::PrinterSession& session, const QStringList& args) {
     if (!args.isEmpty())
         return UsageError(QStringLiteral("identity takes no arguments"));
-    if (!CreateSelectedPrinter())
+    if (!CreateSelectedPrinter(session))
         return kExitFailed;
-    const std::int32_t opened = TsplOpenPort(pellum::current::CurrentPort);
-    pellum::current::LastResultCode = opened;
+    const std::int32_t opened = session.Tspl().Open(session.Port());
+    session.SetLastResult(opened);
     if (opened != 0 && opened != 5)
         return FailWithCode(Msg("_Err_OpenPort"), opened);
-    Print(QStringLiteral("emulation code: %1").arg(IdentityQueries::QueryEmulation()));
-    Print(QStringLiteral("firmware version: ") + IdentityQueries::ReadFirmwareVersion());
-    Print(QStringLiteral("printed length: ") + IdentityQueries::ReadPrintedLength());
-    Print(QStringLiteral("serial number: ") + IdentityQueries::ReadSerialNumber());
-    TsplClosePort();
+    Print(QStringLiteral("emulation code: %1").arg(IdentityQueries::QueryEmulation(session)));
+    Print(QStringLiteral("firmware version: ") + IdentityQueries::ReadFirmwareVersion(session));
+    Print(QStringLiteral("printed length: ") + IdentityQueries::ReadPrintedLength(session));
+    Print(QStringLiteral("serial number: ") + IdentityQueries::ReadSerialNumber(session));
+    session.Tspl().Close();
     return kExitOk;
 }
 
-int Service(const QStringList& args) {
+int Service(pellum::PrinterSession& session, const QStringList& args) {
     if (args.size() != 1)
         return UsageError(QStringLiteral("service needs one of config-page, learn, head-test, "
                                          "factory-default, sensor-graph, dfu-mode"));
@@ -118,47 +116,47 @@ int Service(const QStringList& args) {
                                "factory-default", "sensor-graph", "dfu-mode"};
     if (!known.contains(what))
         return UsageError(QStringLiteral("unknown service ") + what);
-    if (!CreateSelectedPrinter())
+    if (!CreateSelectedPrinter(session))
         return kExitFailed;
 
     if (what == QLatin1String("dfu-mode")) {
-        if (ServiceFunctions::InList("IsbtnGDL"))
+        if (ServiceFunctions::InList(session, "IsbtnGDL"))
             return Fail(QStringLiteral("this model takes its firmware through the firmware-package "
                                        "download, not the update mode"));
-        if (ServiceFunctions::InList("DFUWithoutCMD")) {
+        if (ServiceFunctions::InList(session, "DFUWithoutCMD")) {
             Print(QStringLiteral("this model needs no command before the firmware-update tool"));
             return kExitOk;
         }
-        if (!ServiceFunctions::EnterFirmwareUpdateMode())
+        if (!ServiceFunctions::EnterFirmwareUpdateMode(session))
             return kExitFailed;
-        return Outcome("_Err_WriteData");
+        return Outcome(session, "_Err_WriteData");
     }
 
-    pellum::current::LastResultCode = 0;
-    if (!ServiceFunctions::OpenForFunction())
+    session.SetLastResult(0);
+    if (!ServiceFunctions::OpenForFunction(session))
         return kExitFailed;
-    pellum::current::LastResultCode = 0;
+    session.SetLastResult(0);
     if (what == QLatin1String("config-page")) {
-        ServiceFunctions::PrintConfigPage();
+        ServiceFunctions::PrintConfigPage(session);
     } else if (what == QLatin1String("learn")) {
-        if (ServiceFunctions::InList("NIsbtnStartLearn")) {
-            TsplClosePort();
+        if (ServiceFunctions::InList(session, "NIsbtnStartLearn")) {
+            session.Tspl().Close();
             return Fail(QStringLiteral("this model has no automatic label learning"));
         }
-        ServiceFunctions::StartLearn();
+        ServiceFunctions::StartLearn(session);
     } else if (what == QLatin1String("head-test")) {
-        ServiceFunctions::ModuleTest();
+        ServiceFunctions::ModuleTest(session);
     } else if (what == QLatin1String("sensor-graph")) {
-        if (!ServiceFunctions::InList("IsbtnLabelSensorPrintImage")) {
-            TsplClosePort();
+        if (!ServiceFunctions::InList(session, "IsbtnLabelSensorPrintImage")) {
+            session.Tspl().Close();
             return Fail(QStringLiteral("this model has no label-sensor graph"));
         }
-        ServiceFunctions::SensorGraph();
+        ServiceFunctions::SensorGraph(session);
     } else if (what == QLatin1String("factory-default")) {
-        if (!ServiceFunctions::FactoryDefault())
+        if (!ServiceFunctions::FactoryDefault(session))
             return Fail(QStringLiteral("not confirmed: nothing was sent (give --yes to confirm)"));
     }
-    return Outcome("_Err_WriteData");
+    return Outcome(session, "_Err_WriteData");
 }
 
 } // namespace

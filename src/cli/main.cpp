@@ -14,10 +14,10 @@
 //   --yes          answer confirmations with OK
 #include "cli/CliCommon.h"
 
-#include "core/CurrentPrinter.h"
 #include "core/Family.h"
 #include "core/Localization.h"
 #include "core/ModelLists.h"
+#include "core/PrinterSession.h"
 #include "core/ProgramFiles.h"
 #include "core/TextTools.h"
 #include "platform/ProgramFolder.h"
@@ -90,7 +90,7 @@ int ParseGlobalOptions(const QStringList& args, QString* error) {
 
 // Sets the selected printer from the options, as a printer-list selection
 // would: model, library model name, port, family.
-int SelectPrinter() {
+int SelectPrinter(pellum::PrinterTarget* printer) {
     if (g_options.printerEntry > 0) {
         const auto entries = PrinterList::ReadEntries(PrinterList::FilePath());
         if (g_options.printerEntry > entries.size())
@@ -99,18 +99,18 @@ int SelectPrinter() {
                                        .arg(entries.size()),
                                    pellumctl::kExitUsage);
         const auto& e = entries[g_options.printerEntry - 1];
-        pellum::current::CurrentModel = e.model;
-        pellum::current::CurrentPort = e.port;
+        printer->model = e.model;
+        printer->port = e.port;
     }
     if (!g_options.model.isEmpty())
-        pellum::current::CurrentModel = g_options.model;
+        printer->model = g_options.model;
     if (!g_options.port.isEmpty())
-        pellum::current::CurrentPort = g_options.port;
-    pellum::current::SdkModel = pellum::text::ReadIniString(
-        pellum::files::kMapFile, QStringLiteral("Map"), pellum::current::CurrentModel.trimmed());
-    if (pellum::current::SdkModel.isEmpty())
-        pellum::current::SdkModel = pellum::files::kDefaultSdkModel;
-    pellum::current::CurrentFamily = g_options.family >= 0 ? g_options.family : pellum::FamilyTSPL;
+        printer->port = g_options.port;
+    printer->libraryModel = pellum::text::ReadIniString(
+        pellum::files::kMapFile, QStringLiteral("Map"), printer->model.trimmed());
+    if (printer->libraryModel.isEmpty())
+        printer->libraryModel = pellum::files::kDefaultSdkModel;
+    printer->family = g_options.family >= 0 ? g_options.family : pellum::FamilyTSPL;
     return pellumctl::kExitOk;
 }
 
@@ -154,12 +154,16 @@ int main(int argc, char** argv) {
     pellum::SetDialogs(&dialogs);
     for (const QString& problem : StartUp::LoadLibraries())
         std::fprintf(stderr, "pellumctl: %s\n", qPrintable(problem));
-    if (int rc = SelectPrinter(); rc != pellumctl::kExitOk)
+    pellum::PrinterTarget printer;
+    if (int rc = SelectPrinter(&printer); rc != pellumctl::kExitOk)
         return rc;
 
+    // The command's conversation with the printer; it ends (port closed,
+    // library objects destroyed) when the command returns.
+    pellum::PrinterSession session(printer);
     for (const auto& c : commands)
         if (c.name == name)
-            return c.run(rest);
+            return c.run(session, rest);
     std::fprintf(stderr, "pellumctl: unknown command %s\n", qPrintable(name));
     PrintUsage(commands, stderr);
     return pellumctl::kExitUsage;

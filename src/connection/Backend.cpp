@@ -12,8 +12,12 @@ const PellumChar* Utf16(const QString& text) {
 }
 } // namespace
 
+Backend::~Backend() {
+    Destroy();
+}
+
 std::int32_t Backend::Create(const QString& libraryModel) {
-    m_handle.store(nullptr);
+    Destroy();
     PellumHandle handle = nullptr;
     std::int32_t result = Lib().create(&handle, Utf16(libraryModel));
     m_handle.store(handle);
@@ -21,13 +25,18 @@ std::int32_t Backend::Create(const QString& libraryModel) {
 }
 
 std::int32_t Backend::Destroy() {
-    PellumHandle handle = m_handle.load();
-    std::int32_t result = Lib().destroy(&handle);
-    // The variable is deliberately left as it was: later opens reuse it.
-    return result;
+    PellumHandle handle = m_handle.exchange(nullptr);
+    if (!handle)
+        return 0;
+    return Lib().destroy(&handle);
 }
 
 std::int32_t Backend::Open(const QString& port) {
+    if (!m_handle.load() && !m_modelForOpen.isEmpty()) {
+        const std::int32_t created = Create(m_modelForOpen);
+        if (created != 0)
+            return created;
+    }
     PellumHandle handle = m_handle.load();
     if (!handle)
         return kResultNoPrinter;
@@ -39,10 +48,17 @@ std::int32_t Backend::Open(const QString& port) {
     return result;
 }
 
-std::int32_t Backend::Close() { return Lib().close(m_handle.load()); }
+std::int32_t Backend::Close() {
+    return Lib().close(m_handle.load());
+}
 
 std::int32_t Backend::Write(const std::uint8_t* bytes, std::int32_t count) {
     return Lib().write(m_handle.load(), bytes, count);
+}
+
+std::int32_t Backend::Write(const QByteArray& bytes) {
+    return Write(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                 static_cast<std::int32_t>(bytes.size()));
 }
 
 std::int32_t Backend::Read(std::uint8_t* buffer, std::int32_t size, std::int32_t* count) {
@@ -79,21 +95,12 @@ std::int32_t Backend::ReadEof(std::uint8_t* buffer, std::int32_t value32, std::i
                          static_cast<std::uint8_t>(endByte & 0xFF), count);
 }
 
-std::int32_t Backend::SelfTest() { return Lib().selfTest(m_handle.load()); }
-
-std::int32_t Backend::GetSN(std::uint8_t* buffer32) { return Lib().getSn(m_handle.load(), buffer32); }
-
-Backend& TsplBackend() {
-    static Backend backend(LibraryId::TSPL, true);
-    return backend;
+std::int32_t Backend::SelfTest() {
+    return Lib().selfTest(m_handle.load());
 }
-Backend& CpclBackend() {
-    static Backend backend(LibraryId::CPCL, false);
-    return backend;
-}
-Backend& EscBackend() {
-    static Backend backend(LibraryId::ESC, false);
-    return backend;
+
+std::int32_t Backend::GetSN(std::uint8_t* buffer32) {
+    return Lib().getSn(m_handle.load(), buffer32);
 }
 
 } // namespace pellum::connection

@@ -1,10 +1,11 @@
-// One back-end of the connection layer: the process's printer object for one
-// printer library and the operations on it. The named modules
-// (mdlPrinterLib_TSPL, _CPCL, _ESC) are thin faces over one Backend each.
+// One back-end of the connection layer: a printer object of one printer
+// library and the operations on it. Each printer session owns one back-end per
+// library; the object is destroyed with the back-end.
 #pragma once
 
 #include "connection/PrinterLibraries.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <atomic>
@@ -16,16 +17,25 @@ class Backend {
 public:
     Backend(LibraryId library, bool reopenWhenAlreadyOpen)
         : m_library(library), m_reopenWhenAlreadyOpen(reopenWhenAlreadyOpen) {}
+    ~Backend();
+    Backend(const Backend&) = delete;
+    Backend& operator=(const Backend&) = delete;
 
-    // Sets the handle to null, then asks the library for a new printer object.
+    // Asks the library for a new printer object for the model; an object
+    // this back-end already had is destroyed first.
     std::int32_t Create(const QString& libraryModel);
-    // The handle keeps its value: the library accepts it again for an open.
+    // Destroys the printer object (its port closes); 0 when there was none.
     std::int32_t Destroy();
-    // -6 without a printer object. The TSPL back-end closes and reopens once
-    // when the library reports the port already open (5).
+    // The model of the printer object that Open creates when there is none
+    // (empty: Open reports -6 instead).
+    void SetModelForOpen(const QString& libraryModel) { m_modelForOpen = libraryModel; }
+    // Creates the printer object first when there is none and a model is
+    // set. The TSPL back-end closes and reopens once when the library reports
+    // the port already open (5).
     std::int32_t Open(const QString& port);
     std::int32_t Close();
     std::int32_t Write(const std::uint8_t* bytes, std::int32_t count);
+    std::int32_t Write(const QByteArray& bytes);
     std::int32_t Read(std::uint8_t* buffer, std::int32_t size, std::int32_t* count);
     // Up to `attempts` reads, waiting `intervalMs` after each incomplete one.
     // Each read asks only for the bytes still missing, so nothing is stored
@@ -44,11 +54,8 @@ private:
 
     LibraryId m_library;
     bool m_reopenWhenAlreadyOpen;
+    QString m_modelForOpen;
     std::atomic<PellumHandle> m_handle{nullptr};
 };
-
-Backend& TsplBackend();
-Backend& CpclBackend();
-Backend& EscBackend();
 
 } // namespace pellum::connection

@@ -1,6 +1,6 @@
 #include "core/ModelLists.h"
 
-#include "core/CurrentPrinter.h"
+#include "core/PrinterSession.h"
 #include "core/ProgramFiles.h"
 #include "core/TextTools.h"
 
@@ -69,8 +69,8 @@ QString ModelListValue(const QString& listKey) {
     return text::ReadIniString(files::kModelListFile, files::kModelListSection, listKey);
 }
 
-bool ModelIn(const QString& listKey) {
-    return ListContainsModel(ModelListValue(listKey), current::CurrentModel);
+bool ModelIn(const QString& listKey, const QString& model) {
+    return ListContainsModel(ModelListValue(listKey), model);
 }
 
 } // namespace pellum::models

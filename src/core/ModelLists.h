@@ -16,8 +16,8 @@ bool ListContainsModel(const QString& listValue, const QString& model);
 // read from the file at this moment.
 QString ModelListValue(const QString& listKey);
 
-// True when CurrentModel is in the model list `listKey`.
-bool ModelIn(const QString& listKey);
+// True when `model` is in the model list `listKey`.
+bool ModelIn(const QString& listKey, const QString& model);
 
 // Reads the cached model lists once (the main window does this when first
 // shown); later edits of the file are not seen for them.

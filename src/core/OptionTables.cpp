@@ -138,12 +138,12 @@ void FillNumberList(OptionList& list, int n) {
     Refill(list, items);
 }
 
-QString GetPaperWidth() {
-    if (pellum::models::ModelIn(QStringLiteral("PaperWidth56")))
+QString GetPaperWidth(const QString& model) {
+    if (pellum::models::ModelIn(QStringLiteral("PaperWidth56"), model))
         return QStringLiteral("56");
-    if (pellum::models::ModelIn(QStringLiteral("PaperWidth80")))
+    if (pellum::models::ModelIn(QStringLiteral("PaperWidth80"), model))
         return QStringLiteral("80");
-    if (pellum::models::ModelIn(QStringLiteral("PaperWidth108")))
+    if (pellum::models::ModelIn(QStringLiteral("PaperWidth108"), model))
         return QStringLiteral("108");
     return QStringLiteral("48");
 }

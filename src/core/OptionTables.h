@@ -70,7 +70,7 @@ void FillNumberList(OptionList& list, int n);
 
 // Paper width of the selected model (CurrentModel): "56" in PaperWidth56,
 // else "80" in PaperWidth80, else "108" in PaperWidth108, else "48".
-QString GetPaperWidth();
+QString GetPaperWidth(const QString& model);
 
 // Code pages of the key-value models' three emulations, items "name(code)".
 const QStringList& TsplCodepages(); // 49 items

@@ -1,8 +1,7 @@
 #include "diagnostics/FormCommandTest.h"
 
-#include "connection/mdlPrinterLib_ESC.h"
-#include "core/CurrentPrinter.h"
 #include "core/Localization.h"
+#include "core/PrinterSession.h"
 #include "core/ProgramFiles.h"
 #include "diagnostics/ConsoleCommands.h"
 #include "diagnostics/HexText.h"
@@ -55,7 +54,8 @@ bool HexKeyAllowed(QChar c) {
 
 } // namespace
 
-T_frmCommandTest::T_frmCommandTest(QWidget* parent) : FormDialog(parent) {
+T_frmCommandTest::T_frmCommandTest(const pellum::PrinterTarget& printer, QWidget* parent)
+    : FormDialog(printer, parent) {
     setObjectName(QStringLiteral("T_frmCommandTest"));
     BuildControls();
 }
@@ -208,8 +208,8 @@ void T_frmCommandTest::FormShow() {
     adjustSize();
     setFixedSize(size().expandedTo(QSize(640, 520)));
     PortOpenFlag = false;
-    const std::int32_t rc = EscCreatePrinter(kConsoleLibraryModel);
-    pellum::current::LastResultCode = rc;
+    const std::int32_t rc = m_session.Esc().Create(kConsoleLibraryModel);
+    m_session.SetLastResult(rc);
     if (rc != 0)
         pellum::lang::ErrorBox(
             pellum::lang::WithCode(Msg(QStringLiteral("_Err_CreatePrinter")), rc));
@@ -334,8 +334,8 @@ void T_frmCommandTest::btnLoadFileClick() {
 bool T_frmCommandTest::OpenIfNeeded() {
     if (PortOpenFlag)
         return true;
-    const std::int32_t rc = EscOpenPort(pellum::current::CurrentPort);
-    pellum::current::LastResultCode = rc;
+    const std::int32_t rc = m_session.Esc().Open(m_session.Port());
+    m_session.SetLastResult(rc);
     if (rc != 0 && rc != 5) {
         pellum::lang::ErrorBox(pellum::lang::WithCode(Msg(QStringLiteral("_Err_OpenPort")), rc));
         return false;
@@ -358,7 +358,7 @@ void T_frmCommandTest::btnSendClick() {
     if (Looping()) {
         m_btnSend->setText(LangText(QStringLiteral("FormCommandTest_btnSend1")));
         m_timSend->stop();
-        EscClosePort();
+        m_session.Esc().Close();
         PortOpenFlag = false;
         return;
     }
@@ -396,7 +396,7 @@ void T_frmCommandTest::btnSendClick() {
         m_timSend->start();
         return;
     }
-    EscWriteData(SendBuffer);
+    m_session.Esc().Write(SendBuffer);
     m_lblSendTip->show();
     m_timHintTip->start();
     if (ReadAfterSend) {
@@ -415,7 +415,7 @@ void T_frmCommandTest::AppendReceived(const QByteArray& bytes) {
 bool T_frmCommandTest::ReadOnce() {
     std::vector<std::uint8_t> buffer(std::size_t(ReadLength), 0);
     std::int32_t count = 0;
-    pellum::current::LastResultCode = EscReadData(buffer.data(), ReadLength, &count);
+    m_session.SetLastResult(m_session.Esc().Read(buffer.data(), ReadLength, &count));
     if (count > ReadLength)
         count = ReadLength;
     if (count <= 0)
@@ -425,7 +425,7 @@ bool T_frmCommandTest::ReadOnce() {
 }
 
 void T_frmCommandTest::timSendTimer() {
-    EscWriteData(SendBuffer);
+    m_session.Esc().Write(SendBuffer);
     ++LoopCount;
     m_lblRecycleTimes->setText(QString::number(LoopCount) +
                                LangText(QStringLiteral("FormCommandTest_lblRecycleTimes")));
@@ -448,15 +448,15 @@ void T_frmCommandTest::btnReadDataClick() {
         return;
     std::vector<std::uint8_t> buffer(std::size_t(length), 0);
     std::int32_t count = 0;
-    pellum::current::LastResultCode =
-        EscReadDataRetry(buffer.data(), length, &count, kReadAttempts, kReadIntervalMs);
+    m_session.SetLastResult(
+        m_session.Esc().ReadRetry(buffer.data(), length, &count, kReadAttempts, kReadIntervalMs));
     if (count > length)
         count = length;
     if (count > 0)
         AppendReceived(QByteArray(reinterpret_cast<const char*>(buffer.data()), count));
     // A running loop keeps its connection; it is closed when the loop stops.
     if (!Looping()) {
-        EscClosePort();
+        m_session.Esc().Close();
         PortOpenFlag = false;
     }
 }
@@ -494,7 +494,7 @@ void T_frmCommandTest::FormClose() {
     m_closed = true;
     m_timSend->stop();
     m_timHintTip->stop();
-    EscClosePort();
+    m_session.Esc().Close();
     PortOpenFlag = false;
 }
 

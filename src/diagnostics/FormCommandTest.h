@@ -26,7 +26,7 @@ class QTimer;
 
 class T_frmCommandTest : public pellum::FormDialog {
 public:
-    explicit T_frmCommandTest(QWidget* parent = nullptr);
+    explicit T_frmCommandTest(const pellum::PrinterTarget& printer, QWidget* parent = nullptr);
     ~T_frmCommandTest() override;
 
     // Events.

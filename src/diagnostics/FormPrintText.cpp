@@ -22,7 +22,8 @@
 using pellum::lang::LangText;
 using pellum::lang::Msg;
 
-T_frmPrintText::T_frmPrintText(QWidget* parent) : FormDialog(parent) {
+T_frmPrintText::T_frmPrintText(const pellum::PrinterTarget& printer, QWidget* parent)
+    : FormDialog(printer, parent) {
     setObjectName(QStringLiteral("T_frmPrintText"));
     auto* root = new QVBoxLayout(this);
     m_lblContent = new QLabel(this);
@@ -135,7 +136,7 @@ void T_frmPrintText::btnPrintClick() {
             codePage = -1; // no code page for the item: nothing is sent
     }
     const TestPrintJobs::Outcome outcome =
-        TestPrintJobs::PrintText(m_txtPrintText->toPlainText(), codePage);
+        TestPrintJobs::PrintText(m_session, m_txtPrintText->toPlainText(), codePage);
     switch (outcome.step) {
     case TestPrintJobs::Outcome::Done:
         break;

@@ -16,7 +16,7 @@ class QTextEdit;
 
 class T_frmPrintText : public pellum::FormDialog {
 public:
-    explicit T_frmPrintText(QWidget* parent = nullptr);
+    explicit T_frmPrintText(const pellum::PrinterTarget& printer, QWidget* parent = nullptr);
 
     void FormShow() override;
     void InitLanguage();

@@ -29,8 +29,9 @@ bool SizeKeyAllowed(QChar c) {
 
 } // namespace
 
-T_frmPrintTextLabel::T_frmPrintTextLabel(const QString& paperWidth, QWidget* parent)
-    : FormDialog(parent), m_paperWidth(paperWidth) {
+T_frmPrintTextLabel::T_frmPrintTextLabel(const pellum::PrinterTarget& printer,
+                                         const QString& paperWidth, QWidget* parent)
+    : FormDialog(printer, parent), m_paperWidth(paperWidth) {
     setObjectName(QStringLiteral("T_frmPrintTextLabel"));
     auto* root = new QVBoxLayout(this);
     m_lblContent = new QLabel(this);
@@ -122,8 +123,9 @@ void T_frmPrintTextLabel::btnPrintClick() {
     // to the printer, also when the focus never left a box.
     if (!CheckValue(m_txtPrintableWidth) || !CheckValue(m_txtPrintableHeigh))
         return;
-    const TestPrintJobs::Outcome outcome = TestPrintJobs::PrintLabel(
-        m_txtPrintText->toPlainText(), m_txtPrintableWidth->text(), m_txtPrintableHeigh->text());
+    const TestPrintJobs::Outcome outcome =
+        TestPrintJobs::PrintLabel(m_session, m_txtPrintText->toPlainText(),
+                                  m_txtPrintableWidth->text(), m_txtPrintableHeigh->text());
     switch (outcome.step) {
     case TestPrintJobs::Outcome::Done:
         break;

@@ -14,7 +14,8 @@ class QTextEdit;
 class T_frmPrintTextLabel : public pellum::FormDialog {
 public:
     // `paperWidth`: the model's paper width in millimetres ("56", "80", ...).
-    explicit T_frmPrintTextLabel(const QString& paperWidth, QWidget* parent = nullptr);
+    T_frmPrintTextLabel(const pellum::PrinterTarget& printer, const QString& paperWidth,
+                        QWidget* parent = nullptr);
 
     void FormShow() override;
     void InitLanguage();

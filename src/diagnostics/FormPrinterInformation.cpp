@@ -13,7 +13,9 @@
 using pellum::lang::LangText;
 using pellum::lang::Msg;
 
-T_frmPrinterInformation::T_frmPrinterInformation(QWidget* parent) : FormDialog(parent) {
+T_frmPrinterInformation::T_frmPrinterInformation(const pellum::PrinterTarget& printer,
+                                                 QWidget* parent)
+    : FormDialog(printer, parent) {
     setObjectName(QStringLiteral("T_frmPrinterInformation"));
     auto* root = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
@@ -61,7 +63,7 @@ void T_frmPrinterInformation::FormShow() {
     m_lblFirmwareVerV->clear();
     adjustSize();
     setFixedSize(size().expandedTo(QSize(360, 140)));
-    const PrinterInformation::Facts facts = PrinterInformation::ReadFacts();
+    const PrinterInformation::Facts facts = PrinterInformation::ReadFacts(m_session);
     if (!facts.opened) {
         pellum::lang::ErrorBox(
             pellum::lang::WithCode(Msg(QStringLiteral("_Err_OpenPort")), facts.openCode));
@@ -73,7 +75,7 @@ void T_frmPrinterInformation::FormShow() {
 }
 
 QString T_frmPrinterInformation::GetProduceDate() {
-    return PrinterInformation::GetProduceDate();
+    return PrinterInformation::GetProduceDate(m_session);
 }
 
 void T_frmPrinterInformation::btnCloseClick() {

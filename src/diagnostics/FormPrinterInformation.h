@@ -12,7 +12,8 @@ class QPushButton;
 
 class T_frmPrinterInformation : public pellum::FormDialog {
 public:
-    explicit T_frmPrinterInformation(QWidget* parent = nullptr);
+    explicit T_frmPrinterInformation(const pellum::PrinterTarget& printer,
+                                     QWidget* parent = nullptr);
 
     void FormShow() override;
     void InitLanguage();

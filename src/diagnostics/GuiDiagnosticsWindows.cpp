@@ -9,23 +9,27 @@ namespace pellum {
 
 // Registers the command console, printer information and test-printing windows.
 void RegisterDiagnosticsWindows() {
-    RegisterWindow(QStringLiteral("T_frmCommandTest"), [](QWidget* parent) {
-        T_frmCommandTest window(parent);
-        window.exec();
-    });
-    RegisterWindow(QStringLiteral("T_frmPrinterInformation"), [](QWidget* parent) {
-        T_frmPrinterInformation window(parent);
-        window.exec();
-    });
+    RegisterWindow(QStringLiteral("T_frmCommandTest"),
+                   [](QWidget* parent, const PrinterTarget& printer) {
+                       T_frmCommandTest window(printer, parent);
+                       window.exec();
+                   });
+    RegisterWindow(QStringLiteral("T_frmPrinterInformation"),
+                   [](QWidget* parent, const PrinterTarget& printer) {
+                       T_frmPrinterInformation window(printer, parent);
+                       window.exec();
+                   });
     // The label window gets the selected model's paper width.
-    RegisterWindow(QStringLiteral("T_frmPrintTextLabel"), [](QWidget* parent) {
-        T_frmPrintTextLabel window(OptionTables::GetPaperWidth(), parent);
-        window.exec();
-    });
-    RegisterWindow(QStringLiteral("T_frmPrintText"), [](QWidget* parent) {
-        T_frmPrintText window(parent);
-        window.exec();
-    });
+    RegisterWindow(
+        QStringLiteral("T_frmPrintTextLabel"), [](QWidget* parent, const PrinterTarget& printer) {
+            T_frmPrintTextLabel window(printer, OptionTables::GetPaperWidth(printer.model), parent);
+            window.exec();
+        });
+    RegisterWindow(QStringLiteral("T_frmPrintText"),
+                   [](QWidget* parent, const PrinterTarget& printer) {
+                       T_frmPrintText window(printer, parent);
+                       window.exec();
+                   });
 }
 
 } // namespace pellum

@@ -1,9 +1,8 @@
 #include "diagnostics/PrinterInformation.h"
 
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Localization.h"
 #include "core/ModelLists.h"
+#include "core/PrinterSession.h"
 #include "settings/IdentityQueries.h"
 
 #include <QLocale>
@@ -61,33 +60,34 @@ QDate ProduceDate(const QString& serial, bool brisaLayout, const QDate& today) {
     return MondayOfWeek(year, week);
 }
 
-QString ProduceDateText(const QString& serial) {
+QString ProduceDateText(const QString& serial, const QString& model) {
     if (serial.isEmpty() || serial.startsWith(QLatin1String("XXXXX")))
         return pellum::lang::Msg(QStringLiteral("_Err_ReadData"));
-    const QDate date = ProduceDate(serial, pellum::models::ModelIn(QStringLiteral("Brisa_Serial")),
-                                   QDate::currentDate());
+    const QDate date =
+        ProduceDate(serial, pellum::models::ModelIn(QStringLiteral("Brisa_Serial"), model),
+                    QDate::currentDate());
     if (!date.isValid())
         return pellum::lang::LangText(QStringLiteral("FormPrinterInformation_NoDate"))
             .replace(QStringLiteral("%1"), serial);
     return QLocale::system().toString(date, QLocale::ShortFormat);
 }
 
-QString GetProduceDate() {
-    return ProduceDateText(IdentityQueries::ReadSerialNumber());
+QString GetProduceDate(pellum::PrinterSession& session) {
+    return ProduceDateText(IdentityQueries::ReadSerialNumber(session), session.Model());
 }
 
-Facts ReadFacts() {
+Facts ReadFacts(pellum::PrinterSession& session) {
     Facts facts;
-    facts.openCode = TsplOpenPort(pellum::current::CurrentPort);
-    pellum::current::LastResultCode = facts.openCode;
+    facts.openCode = session.Tspl().Open(session.Port());
+    session.SetLastResult(facts.openCode);
     if (facts.openCode != 0 && facts.openCode != 5)
         return facts;
     facts.opened = true;
-    facts.serial = IdentityQueries::ReadSerialNumber();
-    facts.produceDate = ProduceDateText(facts.serial);
-    facts.printedLength = IdentityQueries::ReadPrintedLength();
-    facts.firmwareVersion = IdentityQueries::ReadFirmwareVersion();
-    TsplClosePort();
+    facts.serial = IdentityQueries::ReadSerialNumber(session);
+    facts.produceDate = ProduceDateText(facts.serial, session.Model());
+    facts.printedLength = IdentityQueries::ReadPrintedLength(session);
+    facts.firmwareVersion = IdentityQueries::ReadFirmwareVersion(session);
+    session.Tspl().Close();
     return facts;
 }
 

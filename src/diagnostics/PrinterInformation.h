@@ -3,6 +3,8 @@
 // over one TSPL connection.
 #pragma once
 
+#include "core/PrinterSession.h"
+
 #include <QDate>
 #include <QString>
 
@@ -23,11 +25,11 @@ QDate ProduceDate(const QString& serial, bool brisaLayout, const QDate& today);
 // (list "Brisa_Serial" chooses the layout): the `_Err_ReadData` text for an
 // empty serial or the placeholder "XXXXX...", the date in the system's short
 // date format, or a text that names the serial when it holds no date.
-QString ProduceDateText(const QString& serial);
+QString ProduceDateText(const QString& serial, const QString& model);
 
 // Reads the serial number (the connection must be open) and gives the
 // production-date text.
-QString GetProduceDate();
+QString GetProduceDate(pellum::PrinterSession& session);
 
 struct Facts {
     bool opened = false;
@@ -41,6 +43,6 @@ struct Facts {
 // Opens the TSPL connection to CurrentPort (the code goes to LastResultCode);
 // when usable reads the serial number (and from it the production date), the
 // printed length and the firmware version, and closes again.
-Facts ReadFacts();
+Facts ReadFacts(pellum::PrinterSession& session);
 
 } // namespace PrinterInformation

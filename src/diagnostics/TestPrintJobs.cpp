@@ -1,10 +1,8 @@
 #include "diagnostics/TestPrintJobs.h"
 
-#include "connection/mdlPrinterLib.h"
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Family.h"
 #include "core/ModelLists.h"
+#include "core/PrinterSession.h"
 #include "platform/AnsiCodec.h"
 
 namespace TestPrintJobs {
@@ -120,50 +118,52 @@ bool ClampHeight(const QString& text, QString* clamped) {
     return true;
 }
 
-Outcome PrintLabel(const QString& text, const QString& width, const QString& height) {
-    const std::int32_t opened = TsplOpenPort(pellum::current::CurrentPort);
-    pellum::current::LastResultCode = opened;
+Outcome PrintLabel(pellum::PrinterSession& session, const QString& text, const QString& width,
+                   const QString& height) {
+    const std::int32_t opened = session.Tspl().Open(session.Port());
+    session.SetLastResult(opened);
     if (!Usable(opened))
         return {Outcome::OpenFailed, opened};
     if (text.trimmed().isEmpty())
         return {Outcome::EmptyText, 0};
     const QList<QByteArray> writes =
-        LabelJob(text, width, height, pellum::models::ModelIn(QStringLiteral("UseVectorFont")));
+        LabelJob(text, width, height,
+                 pellum::models::ModelIn(QStringLiteral("UseVectorFont"), session.Model()));
     for (qsizetype i = 0; i < writes.size(); ++i) {
-        const std::int32_t code = TsplWriteData(writes[i]);
-        pellum::current::LastResultCode = code;
+        const std::int32_t code = session.Tspl().Write(writes[i]);
+        session.SetLastResult(code);
         // Only the first (CLS) and the last (PRINT 1) write decide; the
         // size and text lines go on regardless.
         const bool decides = i == 0 || i == writes.size() - 1;
         if (decides && code != 0)
             return {Outcome::WriteFailed, code};
     }
-    TsplClosePort();
+    session.Tspl().Close();
     return {Outcome::Done, 0};
 }
 
-Outcome PrintText(const QString& text, int codePage) {
-    pellum::current::LastResultCode = LibCreatePrinter(pellum::current::SdkModel);
-    const std::int32_t opened = LibOpenPort(pellum::current::CurrentPort);
-    pellum::current::LastResultCode = opened;
+Outcome PrintText(pellum::PrinterSession& session, const QString& text, int codePage) {
+    session.SetLastResult(session.Lib().Create(session.LibraryModel()));
+    const std::int32_t opened = session.Lib().Open(session.Port());
+    session.SetLastResult(opened);
     if (!Usable(opened))
         return {Outcome::OpenFailed, opened};
     if (text.trimmed().isEmpty())
         return {Outcome::EmptyText, 0};
-    const QString job = TextJob(WithCrLf(text), pellum::current::CurrentFamily);
+    const QString job = TextJob(WithCrLf(text), session.Family());
     const QByteArray bytes =
         codePage == 0 ? pellum::ToAnsi(job) : pellum::ToCodePage(job, codePage);
     // A code page the system cannot convert to gives no bytes; nothing is
     // sent then, not even the mode prefix.
     if (codePage < 0 || bytes.isEmpty())
         return {Outcome::UnknownCodePage, 0};
-    if (pellum::models::ModelIn(QStringLiteral("Send1B53First")))
-        pellum::current::LastResultCode = LibWriteData(kStandardMode);
-    const std::int32_t code = LibWriteData(bytes);
-    pellum::current::LastResultCode = code;
+    if (pellum::models::ModelIn(QStringLiteral("Send1B53First"), session.Model()))
+        session.SetLastResult(session.Lib().Write(kStandardMode));
+    const std::int32_t code = session.Lib().Write(bytes);
+    session.SetLastResult(code);
     if (code != 0)
         return {Outcome::WriteFailed, code};
-    LibClosePort();
+    session.Lib().Close();
     return {Outcome::Done, 0};
 }
 

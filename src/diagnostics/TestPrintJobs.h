@@ -5,6 +5,8 @@
 // same bytes for the same model and family.
 #pragma once
 
+#include "core/PrinterSession.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -69,11 +71,12 @@ struct Outcome {
 // PRINT 1 (its failure stops), close. The model's membership in
 // "UseVectorFont" chooses the font size. On a failure after the open the
 // connection is left open.
-Outcome PrintLabel(const QString& text, const QString& width, const QString& height);
+Outcome PrintLabel(pellum::PrinterSession& session, const QString& text, const QString& width,
+                   const QString& height);
 
 // The text job through the dispatcher (CurrentFamily): create the printer
 // object for SdkModel, open, check the text, 1B 53 first for the models in
 // "Send1B53First", the job in `codePage` (0: the ANSI code page), close.
-Outcome PrintText(const QString& text, int codePage);
+Outcome PrintText(pellum::PrinterSession& session, const QString& text, int codePage);
 
 } // namespace TestPrintJobs

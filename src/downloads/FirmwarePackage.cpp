@@ -1,8 +1,7 @@
 #include "downloads/FirmwarePackage.h"
 
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Localization.h"
+#include "core/PrinterSession.h"
 #include "platform/Delay.h"
 
 namespace FirmwarePackage {
@@ -84,7 +83,8 @@ QString StatusMessage(int status) {
     return status > 6 ? pellum::lang::WithCode(text, status) : text;
 }
 
-Sender::Sender(QByteArray package) : m_package(std::move(package)) {}
+Sender::Sender(pellum::PrinterSession& session, QByteArray package)
+    : m_session(session), m_package(std::move(package)) {}
 
 Sender::Result Sender::Fail(const QString& message) {
     pellum::lang::ErrorBox(message);
@@ -95,11 +95,11 @@ Sender::Result Sender::FinalStatus() {
     for (int read = 1; read <= kFinalStatusReads; ++read) {
         std::uint8_t status = 0;
         std::int32_t count = 0;
-        pellum::current::LastResultCode = TsplReadData(&status, 1, &count);
+        m_session.SetLastResult(m_session.Tspl().Read(&status, 1, &count));
         if (count >= 1) {
             if (status != 0)
                 return Fail(StatusMessage(status));
-            TsplClosePort();
+            m_session.Tspl().Close();
             pellum::lang::InfoBox(pellum::lang::Msg(QStringLiteral("_DownloadSuccess")));
             return Result::Done;
         }
@@ -123,15 +123,15 @@ Sender::Result Sender::Step() {
             return Fail(pellum::lang::LangText(QStringLiteral("FormGDL_err_Package")));
         m_position += kHeaderSize;
         m_header = false;
-        const std::int32_t written = TsplWriteData(header);
-        pellum::current::LastResultCode = written;
+        const std::int32_t written = m_session.Tspl().Write(header);
+        m_session.SetLastResult(written);
         if (written != 0)
             return Fail(ioError);
         pellum::Delay(kHeaderStatusWait);
         std::uint8_t status = 0;
         std::int32_t count = 0;
-        pellum::current::LastResultCode =
-            TsplReadDataRetry(&status, 1, &count, kStatusReadAttempts, kStatusReadPause);
+        m_session.SetLastResult(
+            m_session.Tspl().ReadRetry(&status, 1, &count, kStatusReadAttempts, kStatusReadPause));
         if (count < 1)
             return Fail(pellum::lang::Msg(QStringLiteral("_Err_ReadData")));
         if (status != 0)
@@ -143,10 +143,10 @@ Sender::Result Sender::Step() {
             return Result::Continue;
         }
         const qsizetype n = std::min<qsizetype>(bodyEnd - m_position, kPieceSize);
-        const std::int32_t written =
-            TsplWriteData(reinterpret_cast<const std::uint8_t*>(m_package.constData()) + m_position,
-                          std::int32_t(n));
-        pellum::current::LastResultCode = written;
+        const std::int32_t written = m_session.Tspl().Write(
+            reinterpret_cast<const std::uint8_t*>(m_package.constData()) + m_position,
+            std::int32_t(n));
+        m_session.SetLastResult(written);
         if (written != 0)
             return Fail(ioError);
         m_position += n;

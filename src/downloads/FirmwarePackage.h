@@ -15,6 +15,8 @@
 // success, 1-6 name the printer's reasons for refusing.
 #pragma once
 
+#include "core/PrinterSession.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -67,7 +69,7 @@ public:
         Done,     // the printer accepted the package (connection closed)
         Failed,   // the message has been shown; the connection stays open
     };
-    explicit Sender(QByteArray package);
+    Sender(pellum::PrinterSession& session, QByteArray package);
     Result Step();
     std::int64_t stepsDone() const { return m_stepsDone; }
     // The download button shows idle from the moment the last byte is sent.
@@ -77,6 +79,7 @@ public:
 private:
     Result FinalStatus();
     Result Fail(const QString& message);
+    pellum::PrinterSession& m_session;
     QByteArray m_package;
     qsizetype m_position = 0;
     bool m_header = true;

@@ -1,8 +1,7 @@
 #include "downloads/FontDownload.h"
 
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Localization.h"
+#include "core/PrinterSession.h"
 #include "platform/AnsiCodec.h"
 #include "platform/Delay.h"
 #include "settings/PrinterCMD.h"
@@ -71,25 +70,26 @@ QString ClampPrintableHeight(const QString& height) {
     return QString::number(h);
 }
 
-bool AnnounceUserFont(const QString& encoding) {
-    PrinterCMD::CmdDoArg(QStringLiteral("userfont_download"), encoding.toLower());
+bool AnnounceUserFont(pellum::PrinterSession& session, const QString& encoding) {
+    PrinterCMD::CmdDoArg(session, QStringLiteral("userfont_download"), encoding.toLower());
     pellum::Delay(PacketDownload::kAnnounceWait);
     std::uint8_t reply[2] = {0, 0};
     std::int32_t count = 0;
-    TsplReadDataRetry(reply, 2, &count, PacketDownload::kAnnounceReadAttempts,
-                      PacketDownload::kAnnounceReadPause);
+    session.Tspl().ReadRetry(reply, 2, &count, PacketDownload::kAnnounceReadAttempts,
+                             PacketDownload::kAnnounceReadPause);
     return count == 2 && reply[0] == 'O' && reply[1] == 'K';
 }
 
-UserFontSender::UserFontSender(QByteArray data)
-    : m_data(std::move(data)), m_count(PacketDownload::PacketCountFor(m_data.size())) {}
+UserFontSender::UserFontSender(pellum::PrinterSession& session, QByteArray data)
+    : m_session(session), m_data(std::move(data)),
+      m_count(PacketDownload::PacketCountFor(m_data.size())) {}
 
 UserFontSender::Result UserFontSender::Step() {
     using namespace PacketDownload;
     const QByteArray packet = BuildDownloadPacket(m_data, m_offset, std::uint32_t(m_index),
                                                   PacketFill::UserFont, kPacketSize);
-    const std::int32_t written = TsplWriteData(packet);
-    pellum::current::LastResultCode = written;
+    const std::int32_t written = m_session.Tspl().Write(packet);
+    m_session.SetLastResult(written);
     if (written != 0) {
         pellum::lang::ErrorBox(Text("FormDownloadFont_ErrIO"));
         return Result::Failed;
@@ -101,9 +101,9 @@ UserFontSender::Result UserFontSender::Step() {
     pellum::Delay(m_index == 1 ? kWaitAfterFirstPacket : kWaitAfterPacket);
     QByteArray reply(kAckSize, '\0');
     std::int32_t count = 0;
-    pellum::current::LastResultCode =
-        TsplReadDataRetry(reinterpret_cast<std::uint8_t*>(reply.data()), kAckSize, &count,
-                          kAckReadAttempts, kAckReadPause);
+    m_session.SetLastResult(
+        m_session.Tspl().ReadRetry(reinterpret_cast<std::uint8_t*>(reply.data()), kAckSize, &count,
+                                   kAckReadAttempts, kAckReadPause));
     reply.truncate(std::max(0, std::min<int>(count, kAckSize)));
     switch (CheckPacketAck(packet, reply)) {
     case AckResult::Accepted:
@@ -117,7 +117,7 @@ UserFontSender::Result UserFontSender::Step() {
     }
     if (m_index < m_count)
         return Result::Continue;
-    TsplClosePort();
+    m_session.Tspl().Close();
     if (onComplete)
         onComplete();
     pellum::lang::InfoBox(pellum::lang::Msg(QStringLiteral("_DownloadSuccess")));

@@ -10,6 +10,8 @@
 
 #include "downloads/PacketDownload.h"
 
+#include "core/PrinterSession.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -43,13 +45,13 @@ constexpr int kWaitAfterFirstPacket = 1000;
 constexpr int kWaitAfterPacket = 30;
 
 // Announces a user font and waits for "OK" over the open TSPL connection.
-bool AnnounceUserFont(const QString& encoding);
+bool AnnounceUserFont(pellum::PrinterSession& session, const QString& encoding);
 
 // Sends the packets of a user font one by one over the open connection.
 class UserFontSender {
 public:
     enum class Result { Continue, Done, Failed };
-    explicit UserFontSender(QByteArray data);
+    UserFontSender(pellum::PrinterSession& session, QByteArray data);
     // Sends and acknowledges one packet; Done after the last one (the
     // connection is then closed and the success shown). On failure the
     // message has been shown and the connection stays open.
@@ -62,6 +64,7 @@ public:
     std::function<void()> onComplete;
 
 private:
+    pellum::PrinterSession& m_session;
     QByteArray m_data;
     qsizetype m_offset = 0;
     std::int32_t m_index = 0;

@@ -1,10 +1,9 @@
 #include "downloads/FormDLF.h"
 
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Family.h"
 #include "core/Localization.h"
 #include "core/OptionTables.h"
+#include "core/PrinterSession.h"
 #include "core/ProgramFiles.h"
 #include "downloads/FontDownload.h"
 #include "downloads/GuiDownloadCommon.h"
@@ -55,14 +54,14 @@ void KeepPlaceWhenHidden(QWidget* w) {
     w->setSizePolicy(p);
 }
 
-bool TestFamily() {
-    const std::int32_t f = pellum::current::CurrentFamily;
+bool TestFamily(std::int32_t f) {
     return f == pellum::FamilyTSPL || f == pellum::FamilyZPL;
 }
 
 } // namespace
 
-TfrmDLF::TfrmDLF(QWidget* parent) : FormDialog(parent) {
+TfrmDLF::TfrmDLF(const pellum::PrinterTarget& printer, QWidget* parent)
+    : FormDialog(printer, parent) {
     setObjectName(QStringLiteral("TfrmDLF"));
     lblSelectFont = Named(new QLabel(this), "lblSelectFont");
     txtFilePath_F = Named(new QLineEdit(this), "txtFilePath_F");
@@ -169,7 +168,7 @@ TfrmDLF::~TfrmDLF() {
         DownloadState::DownloadCancelled = true;
         WaitForDownloadThreads();
     }
-    PrinterCMD::CmdRelease();
+    PrinterCMD::CmdRelease(m_session);
 }
 
 void TfrmDLF::FormShow() {
@@ -177,12 +176,12 @@ void TfrmDLF::FormShow() {
     LanguageIni();
     pellum::lang::ApplyLanguageFont(this);
     setFixedSize(sizeHint());
-    if (!PrinterCMD::CmdHoldOpen())
+    if (!PrinterCMD::CmdHoldOpen(m_session))
         return;
     GetAllFonts();
     cmbFontID->setCurrentIndex(1);
     GetSpace();
-    PrinterCMD::CmdRelease();
+    PrinterCMD::CmdRelease(m_session);
 }
 
 void TfrmDLF::LanguageIni() {
@@ -202,17 +201,18 @@ void TfrmDLF::LanguageIni() {
     cmbFontID->addItems({Text("FormDLFile_cmbLakeBoart1"), Text("FormDLFile_cmbLakeBoart2")});
     cmbFontID->setCurrentIndex(memory);
     SetUpStoredList(lvFonts, Text("FormDLF_lvFontsItem0"), Text("FormDLF_lvFontsItem1"));
-    const bool test = TestFamily();
+    const bool test = TestFamily(m_session.Family());
     rtTestText->setEnabled(test);
     btnTestFont->setEnabled(test);
-    const bool sizes = pellum::current::CurrentFamily == pellum::FamilyTSPL;
+    const bool sizes = m_session.Family() == pellum::FamilyTSPL;
     for (QWidget* w :
          {static_cast<QWidget*>(lblPrintableWidth), static_cast<QWidget*>(txtPrintableWidth),
           static_cast<QWidget*>(lblMultiple1), static_cast<QWidget*>(lblPrintableHeight),
           static_cast<QWidget*>(txtPrintableHeigh), static_cast<QWidget*>(lblMultiple2)})
         w->setVisible(sizes);
     lblMultiple1->setText(
-        QStringLiteral("(10-*)mm").replace(QLatin1Char('*'), OptionTables::GetPaperWidth()));
+        QStringLiteral("(10-*)mm")
+            .replace(QLatin1Char('*'), OptionTables::GetPaperWidth(m_session.Model())));
 }
 
 bool TfrmDLF::RamSelected() const {
@@ -225,7 +225,7 @@ QString TfrmDLF::RamCaption() const {
 void TfrmDLF::SetActionsEnabled(bool enabled) {
     for (QPushButton* b : {Button2, btnDeleteCurFont, btnDeleteAllFont})
         b->setEnabled(enabled);
-    btnTestFont->setEnabled(enabled && TestFamily());
+    btnTestFont->setEnabled(enabled && TestFamily(m_session.Family()));
 }
 
 void TfrmDLF::SetIdle() {
@@ -238,18 +238,18 @@ void TfrmDLF::ShowCapacity(const QString& text) {
 }
 
 void TfrmDLF::GetAllFonts() {
-    const QString reply = PrinterCMD::CmdGetVal(kClassFonts);
+    const QString reply = PrinterCMD::CmdGetVal(m_session, kClassFonts);
     if (!reply.isEmpty())
         FillStoredList(lvFonts, reply, RamCaption(), cmbFontID->itemText(1));
-    else if (pellum::current::LastResultCode == 0)
+    else if (m_session.LastResult() == 0)
         lvFonts->clear(); // the printer answered: no fonts stored
 }
 
 bool TfrmDLF::GetSpace() {
-    if (!HoldForCapacity())
+    if (!HoldForCapacity(m_session))
         return false;
     CapacityInfo info;
-    if (!QueryCapacity(RamSelected(), &info))
+    if (!QueryCapacity(m_session, RamSelected(), &info))
         return false;
     ShowCapacity(CapacityText(info));
     return true;
@@ -285,13 +285,13 @@ void TfrmDLF::btnDLFontClick() {
     }
     WaitForDownloadThreads();
     btnDLFont->setText(Text("msgCC"));
-    if (!PrinterCMD::CmdOpen()) {
+    if (!PrinterCMD::CmdOpen(m_session)) {
         SetIdle();
         return;
     }
     std::optional<QString> error;
     if (!TryStartDownload([this] { return PrepareAndStart(); }, &error)) {
-        PrinterCMD::CmdRelease();
+        PrinterCMD::CmdRelease(m_session);
         SetIdle();
         if (error)
             pellum::lang::ErrorBox(*error);
@@ -315,7 +315,7 @@ bool TfrmDLF::PrepareAndStart() {
         Dialogs().ShowMessage(MessageKind::Error, Msg("_MSG_Title_Warn"), Text("mNoSP"));
         return false;
     }
-    if (!AnnounceDownload(kClassFonts,
+    if (!AnnounceDownload(m_session, kClassFonts,
                           MemoryPrefix(RamSelected()) + DownloadState::DownloadFileName)) {
         pellum::lang::ErrorBox(Text("FormGDL_ErrIO"));
         return false;
@@ -357,16 +357,17 @@ bool TfrmDLF::PrepareAndStart() {
             Label1->setText(QString::number(kb));
         });
     });
-    StartDownloadThreads(std::move(progress), std::make_unique<TDLThread>(options, events));
+    StartDownloadThreads(std::move(progress),
+                         std::make_unique<TDLThread>(m_session, options, events));
     return true;
 }
 
 void TfrmDLF::btnDeleteCurFontClick(QPushButton* sender) {
-    if (!PrinterCMD::CmdHoldOpen())
+    if (!PrinterCMD::CmdHoldOpen(m_session))
         return;
     if (sender == btnDeleteCurFont) {
         if (QTreeWidgetItem* row = lvFonts->selectedItems().value(0)) {
-            PrinterCMD::CmdDoArgs(QStringLiteral("delete"), kClassFonts,
+            PrinterCMD::CmdDoArgs(m_session, QStringLiteral("delete"), kClassFonts,
                                   StoredName(row, RamCaption()));
             delete row;
             pellum::Delay(500);
@@ -374,40 +375,40 @@ void TfrmDLF::btnDeleteCurFontClick(QPushButton* sender) {
         }
     } else if (sender == btnDeleteAllFont) {
         for (int i = 0; i < lvFonts->topLevelItemCount(); ++i)
-            PrinterCMD::CmdDoArgs(QStringLiteral("delete"), kClassFonts,
+            PrinterCMD::CmdDoArgs(m_session, QStringLiteral("delete"), kClassFonts,
                                   StoredName(lvFonts->topLevelItem(i), RamCaption()));
         lvFonts->clear();
         GetSpace();
     }
-    PrinterCMD::CmdRelease();
+    PrinterCMD::CmdRelease(m_session);
 }
 
 void TfrmDLF::lvFontsClick() {
-    btnTestFont->setEnabled(TestFamily());
+    btnTestFont->setEnabled(TestFamily(m_session.Family()));
 }
 
 void TfrmDLF::btnTestFontClick() {
     QTreeWidgetItem* row = lvFonts->selectedItems().value(0);
     if (!row)
         return;
-    if (!PrinterCMD::CmdHoldOpen())
+    if (!PrinterCMD::CmdHoldOpen(m_session))
         return;
     const QByteArray job = FontDownload::FontTestJob(
-        pellum::current::CurrentFamily, StoredName(row, RamCaption()), rtTestText->toPlainText(),
+        m_session.Family(), StoredName(row, RamCaption()), rtTestText->toPlainText(),
         txtPrintableWidth->text(), txtPrintableHeigh->text());
-    const std::int32_t rc = TsplWriteData(job);
-    pellum::current::LastResultCode = rc;
+    const std::int32_t rc = m_session.Tspl().Write(job);
+    m_session.SetLastResult(rc);
     if (rc != 0) {
         pellum::lang::ErrorBox(Msg("_Err_WriteData"));
         return;
     }
-    PrinterCMD::CmdRelease();
+    PrinterCMD::CmdRelease(m_session);
 }
 
 void TfrmDLF::CheckValue(QLineEdit* box) {
     if (box == txtPrintableWidth)
-        box->setText(
-            FontDownload::ClampPrintableWidth(box->text(), OptionTables::GetPaperWidth().toInt()));
+        box->setText(FontDownload::ClampPrintableWidth(
+            box->text(), OptionTables::GetPaperWidth(m_session.Model()).toInt()));
     else if (box == txtPrintableHeigh)
         box->setText(FontDownload::ClampPrintableHeight(box->text()));
 }

@@ -20,7 +20,7 @@ namespace pellum {
 class TfrmDLF : public pellum::FormDialog {
     Q_OBJECT
 public:
-    explicit TfrmDLF(QWidget* parent = nullptr);
+    explicit TfrmDLF(const pellum::PrinterTarget& printer, QWidget* parent = nullptr);
     ~TfrmDLF() override;
 
     void FormShow() override;

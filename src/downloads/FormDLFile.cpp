@@ -1,7 +1,7 @@
 #include "downloads/FormDLFile.h"
 
-#include "core/CurrentPrinter.h"
 #include "core/Localization.h"
+#include "core/PrinterSession.h"
 #include "core/ProgramFiles.h"
 #include "downloads/GuiDownloadCommon.h"
 #include "downloads/ImageConversion.h"
@@ -57,7 +57,8 @@ const char* const kTemplateFilter = "*.prn (*.prn)";
 
 } // namespace
 
-TfrmDLFile::TfrmDLFile(QWidget* parent) : FormDialog(parent) {
+TfrmDLFile::TfrmDLFile(const pellum::PrinterTarget& printer, QWidget* parent)
+    : FormDialog(printer, parent) {
     setObjectName(QStringLiteral("TfrmDLFile"));
     BuildControls();
 }
@@ -69,7 +70,7 @@ TfrmDLFile::~TfrmDLFile() {
         DownloadState::DownloadCancelled = true;
         WaitForDownloadThreads();
     }
-    PrinterCMD::CmdRelease();
+    PrinterCMD::CmdRelease(m_session);
 }
 
 void TfrmDLFile::BuildControls() {
@@ -290,10 +291,10 @@ void TfrmDLFile::ShowCapacity(const QString& text) {
 }
 
 bool TfrmDLFile::GetSpace() {
-    if (!HoldForCapacity())
+    if (!HoldForCapacity(m_session))
         return false;
     CapacityInfo info;
-    if (!QueryCapacity(RamSelected(), &info))
+    if (!QueryCapacity(m_session, RamSelected(), &info))
         return false;
     ShowCapacity(CapacityText(info));
     return true;
@@ -355,12 +356,12 @@ void TfrmDLFile::btnDLFileClick() {
     // The threads of a cancelled download end before the next one begins:
     // two senders must never share the connection.
     WaitForDownloadThreads();
-    if (!PrinterCMD::CmdHoldOpen())
+    if (!PrinterCMD::CmdHoldOpen(m_session))
         return;
     btnDLFile->setText(Text("msgCC"));
     std::optional<QString> error;
     if (!TryStartDownload([this] { return PrepareAndStart(); }, &error)) {
-        PrinterCMD::CmdRelease();
+        PrinterCMD::CmdRelease(m_session);
         SetIdle();
         if (error)
             pellum::lang::ErrorBox(*error);
@@ -377,7 +378,7 @@ bool TfrmDLFile::PrepareAndStart() {
         if (!ImageConversion::ConvertImageFile(path, pellum::files::ConvertedBitmapPath, factor))
             return false;
         // A resolution the printer does not state counts as the narrower one.
-        const int dpi = PrinterCMD::CmdGetVal(QStringLiteral("dpi")).trimmed().toInt();
+        const int dpi = PrinterCMD::CmdGetVal(m_session, QStringLiteral("dpi")).trimmed().toInt();
         if (!ImageConversion::CheckImageWidth(pellum::files::ConvertedBitmapPath,
                                               ImageConversion::MaxImageWidth(dpi)))
             return false;
@@ -399,7 +400,7 @@ bool TfrmDLFile::PrepareAndStart() {
         Dialogs().ShowMessage(MessageKind::Error, Msg("_MSG_Title_Warn"), Text("mNoSP"));
         return false;
     }
-    if (!AnnounceDownload(m_storageClass, MemoryPrefix(RamSelected()) + name)) {
+    if (!AnnounceDownload(m_session, m_storageClass, MemoryPrefix(RamSelected()) + name)) {
         pellum::lang::ErrorBox(Text("FormGDL_ErrIO"));
         return false;
     }
@@ -440,46 +441,47 @@ bool TfrmDLFile::PrepareAndStart() {
             Label1->setText(QString::number(kb));
         });
     });
-    StartDownloadThreads(std::move(progress), std::make_unique<TDLThread>(options, events));
+    StartDownloadThreads(std::move(progress),
+                         std::make_unique<TDLThread>(m_session, options, events));
     return true;
 }
 
 void TfrmDLFile::DoActiveList(QPushButton* sender, const QString& storageClass, QTreeWidget* list,
                               QPushButton* getAll, QPushButton* print, QPushButton* deleteCurrent,
                               QPushButton* deleteAll) {
-    if (!PrinterCMD::CmdHoldOpen())
+    if (!PrinterCMD::CmdHoldOpen(m_session))
         return;
     if (sender == getAll) {
-        const QString reply = PrinterCMD::CmdGetVal(storageClass);
+        const QString reply = PrinterCMD::CmdGetVal(m_session, storageClass);
         if (!reply.isEmpty())
             FillStoredList(list, reply, RamCaption(), StorageCaption());
-        else if (pellum::current::LastResultCode == 0)
+        else if (m_session.LastResult() == 0)
             list->clear(); // the printer answered: nothing is stored
-        PrinterCMD::CmdRelease();
+        PrinterCMD::CmdRelease(m_session);
         return;
     }
     if (sender == deleteAll) {
         for (int i = 0; i < list->topLevelItemCount(); ++i)
-            PrinterCMD::CmdDoArgs(QStringLiteral("delete"), storageClass,
+            PrinterCMD::CmdDoArgs(m_session, QStringLiteral("delete"), storageClass,
                                   StoredName(list->topLevelItem(i), RamCaption()));
         list->clear();
-        PrinterCMD::CmdRelease();
+        PrinterCMD::CmdRelease(m_session);
         return;
     }
     QTreeWidgetItem* row = list->selectedItems().value(0);
     if (!row) {
-        PrinterCMD::CmdRelease();
+        PrinterCMD::CmdRelease(m_session);
         Dialogs().ShowMessage(MessageKind::Information, Msg("_MSG_Title_Warn"), Text("msgsi"));
         return;
     }
     const QString name = StoredName(row, RamCaption());
     if (sender == print) {
-        PrinterCMD::CmdDoArgs(QStringLiteral("print"), storageClass, name);
+        PrinterCMD::CmdDoArgs(m_session, QStringLiteral("print"), storageClass, name);
     } else if (sender == deleteCurrent) {
-        PrinterCMD::CmdDoArgs(QStringLiteral("delete"), storageClass, name);
+        PrinterCMD::CmdDoArgs(m_session, QStringLiteral("delete"), storageClass, name);
         delete row;
     }
-    PrinterCMD::CmdRelease();
+    PrinterCMD::CmdRelease(m_session);
 }
 
 void TfrmDLFile::DoActive_Bitmap(QPushButton* sender) {
@@ -493,14 +495,14 @@ void TfrmDLFile::DoActive_Label(QPushButton* sender) {
 }
 
 void TfrmDLFile::DoActive_AutoTmp(QPushButton* sender) {
-    if (!PrinterCMD::CmdHoldOpen())
+    if (!PrinterCMD::CmdHoldOpen(m_session))
         return;
     const QString switchOn = Text("FormDLFile_SwitchOn");
     const QString switchOff = Text("FormDLFile_SwitchOff");
     if (sender == btnGetAutoTmp) {
-        const QString reply = PrinterCMD::CmdGetVal(kClassAutoform);
+        const QString reply = PrinterCMD::CmdGetVal(m_session, kClassAutoform);
         if (reply.isEmpty()) {
-            PrinterCMD::CmdRelease();
+            PrinterCMD::CmdRelease(m_session);
             return;
         }
         // The reply ends with a separator; the list shows the name without
@@ -510,35 +512,39 @@ void TfrmDLFile::DoActive_AutoTmp(QPushButton* sender) {
         lsbAutoTmp->clear();
         lsbAutoTmp->addItem(m_autoTemplateName.left(std::max<qsizetype>(0, n - 8)) +
                             m_autoTemplateName.right(std::min<qsizetype>(4, n)));
-        const QString state = PrinterCMD::CmdGetVal(QStringLiteral("autoform_switch"));
+        const QString state = PrinterCMD::CmdGetVal(m_session, QStringLiteral("autoform_switch"));
         btnSwitchAutoform->setText(state == QLatin1String("on") ? switchOff : switchOn);
-        PrinterCMD::CmdRelease();
+        PrinterCMD::CmdRelease(m_session);
         return;
     }
     if (sender == btnSwitchAutoform) {
         if (btnSwitchAutoform->text() == switchOn) {
             btnSwitchAutoform->setText(switchOff);
-            PrinterCMD::CmdSetVal(QStringLiteral("autoform_switch"), QStringLiteral("on"));
+            PrinterCMD::CmdSetVal(m_session, QStringLiteral("autoform_switch"),
+                                  QStringLiteral("on"));
         } else {
             btnSwitchAutoform->setText(switchOn);
-            PrinterCMD::CmdSetVal(QStringLiteral("autoform_switch"), QStringLiteral("off"));
+            PrinterCMD::CmdSetVal(m_session, QStringLiteral("autoform_switch"),
+                                  QStringLiteral("off"));
         }
-        PrinterCMD::CmdRelease();
+        PrinterCMD::CmdRelease(m_session);
         return;
     }
     QListWidgetItem* line = lsbAutoTmp->selectedItems().value(0);
     if (!line) {
-        PrinterCMD::CmdRelease();
+        PrinterCMD::CmdRelease(m_session);
         Dialogs().ShowMessage(MessageKind::Information, Msg("_MSG_Title_Warn"), Text("msgsi"));
         return;
     }
     if (sender == btnPrintAutoTmp) {
-        PrinterCMD::CmdDoArgs(QStringLiteral("print"), kClassAutoform, m_autoTemplateName);
+        PrinterCMD::CmdDoArgs(m_session, QStringLiteral("print"), kClassAutoform,
+                              m_autoTemplateName);
     } else if (sender == btnDeleteAutoTmp) {
-        PrinterCMD::CmdDoArgs(QStringLiteral("delete"), kClassAutoform, m_autoTemplateName);
+        PrinterCMD::CmdDoArgs(m_session, QStringLiteral("delete"), kClassAutoform,
+                              m_autoTemplateName);
         delete line;
     }
-    PrinterCMD::CmdRelease();
+    PrinterCMD::CmdRelease(m_session);
 }
 
 } // namespace pellum

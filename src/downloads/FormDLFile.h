@@ -21,7 +21,7 @@ namespace pellum {
 class TfrmDLFile : public pellum::FormDialog {
     Q_OBJECT
 public:
-    explicit TfrmDLFile(QWidget* parent = nullptr);
+    explicit TfrmDLFile(const pellum::PrinterTarget& printer, QWidget* parent = nullptr);
     // A download still running is cancelled; the window waits for its
     // threads to end.
     ~TfrmDLFile() override;

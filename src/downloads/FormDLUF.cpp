@@ -1,8 +1,7 @@
 #include "downloads/FormDLUF.h"
 
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Localization.h"
+#include "core/PrinterSession.h"
 #include "core/ProgramFiles.h"
 #include "gui/GuiLanguage.h"
 #include "platform/UserDialogs.h"
@@ -39,7 +38,8 @@ template <typename T> T* Named(T* widget, const char* name) {
 
 } // namespace
 
-TfrmDLUF::TfrmDLUF(QWidget* parent) : FormDialog(parent) {
+TfrmDLUF::TfrmDLUF(const pellum::PrinterTarget& printer, QWidget* parent)
+    : FormDialog(printer, parent) {
     setObjectName(QStringLiteral("TfrmDLUF"));
     lblSelectFile = Named(new QLabel(this), "lblSelectFile");
     txtFileName = Named(new QLineEdit(this), "txtFileName");
@@ -89,7 +89,7 @@ TfrmDLUF::~TfrmDLUF() {
 
 void TfrmDLUF::closeEvent(QCloseEvent* event) {
     m_timer->stop();
-    TsplClosePort();
+    m_session.Tspl().Close();
     QDialog::closeEvent(event);
 }
 
@@ -128,7 +128,7 @@ void TfrmDLUF::btnDownloadClick() {
     if (m_running) {
         m_timer->stop();
         SetIdle();
-        TsplClosePort();
+        m_session.Tspl().Close();
         return;
     }
     const QString path = txtFileName->text();
@@ -136,12 +136,12 @@ void TfrmDLUF::btnDownloadClick() {
         pellum::lang::ErrorBox(Msg("_Err_FileNotExist"));
         return;
     }
-    const std::int32_t created = TsplCreatePrinter(pellum::current::SdkModel);
-    pellum::current::LastResultCode = created;
+    const std::int32_t created = m_session.Tspl().Create(m_session.LibraryModel());
+    m_session.SetLastResult(created);
     if (created != 0)
         pellum::lang::ErrorBox(pellum::lang::WithCode(Msg("_Err_CreatePrinter"), created));
-    const std::int32_t opened = TsplOpenPort(pellum::current::CurrentPort);
-    pellum::current::LastResultCode = opened;
+    const std::int32_t opened = m_session.Tspl().Open(m_session.Port());
+    m_session.SetLastResult(opened);
     if (opened != 0 && opened != 5) {
         pellum::lang::ErrorBox(Msg("_Err_OpenPort"));
         return;
@@ -150,17 +150,17 @@ void TfrmDLUF::btnDownloadClick() {
     const QByteArray data = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     // The file may have changed since it was chosen.
     if (f.error() != QFileDevice::NoError || data.size() > FontDownload::kMaxUserFontBytes) {
-        TsplClosePort();
+        m_session.Tspl().Close();
         pellum::lang::ErrorBox(data.size() > FontDownload::kMaxUserFontBytes
                                    ? Msg("_Err_FileToBig")
                                    : Msg("_Err_FileNotExist"));
         return;
     }
-    if (!FontDownload::AnnounceUserFont(cmbFontID->currentText())) {
+    if (!FontDownload::AnnounceUserFont(m_session, cmbFontID->currentText())) {
         pellum::lang::ErrorBox(Text("FormDownloadFont_ErrIO"));
         return;
     }
-    m_sender = std::make_unique<FontDownload::UserFontSender>(data);
+    m_sender = std::make_unique<FontDownload::UserFontSender>(m_session, data);
     const QString total = QString::number(m_sender->totalKilobytes());
     m_sender->onPacket = [this, total](std::int32_t sent) {
         proDLFont->setValue(sent);
@@ -188,7 +188,7 @@ void TfrmDLUF::timSendTimer() {
 
 void TfrmDLUF::btnCloseClick() {
     m_timer->stop();
-    TsplClosePort();
+    m_session.Tspl().Close();
     reject();
 }
 

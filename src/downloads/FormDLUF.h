@@ -22,7 +22,7 @@ namespace pellum {
 class TfrmDLUF : public pellum::FormDialog {
     Q_OBJECT
 public:
-    explicit TfrmDLUF(QWidget* parent = nullptr);
+    explicit TfrmDLUF(const pellum::PrinterTarget& printer, QWidget* parent = nullptr);
     ~TfrmDLUF() override;
 
     void FormShow() override;

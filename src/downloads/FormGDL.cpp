@@ -1,8 +1,7 @@
 #include "downloads/FormGDL.h"
 
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Localization.h"
+#include "core/PrinterSession.h"
 #include "core/ProgramFiles.h"
 #include "gui/GuiLanguage.h"
 #include "platform/Delay.h"
@@ -42,7 +41,8 @@ template <typename T> T* Named(T* widget, const char* name) {
 
 } // namespace
 
-TfrmGDL::TfrmGDL(QWidget* parent) : FormDialog(parent) {
+TfrmGDL::TfrmGDL(const pellum::PrinterTarget& printer, QWidget* parent)
+    : FormDialog(printer, parent) {
     setObjectName(QStringLiteral("TfrmGDL"));
     gpbSelectFile = Named(new QGroupBox(this), "gpbSelectFile");
     lblImagesList = Named(new QLabel(gpbSelectFile), "lblImagesList");
@@ -94,7 +94,7 @@ TfrmGDL::~TfrmGDL() {
 void TfrmGDL::closeEvent(QCloseEvent* event) {
     // Closed by its title bar: the same as the close button.
     m_timer->stop();
-    TsplClosePort();
+    m_session.Tspl().Close();
     QDialog::closeEvent(event);
 }
 
@@ -159,7 +159,7 @@ void TfrmGDL::btnDownloadClick() {
     if (m_running) {
         m_timer->stop();
         SetIdle();
-        TsplClosePort();
+        m_session.Tspl().Close();
         return;
     }
     if (!QFileInfo(txtFileName->text()).isFile()) {
@@ -170,14 +170,14 @@ void TfrmGDL::btnDownloadClick() {
         pellum::lang::ErrorBox(Text("FormGDL_err_Package"));
         return;
     }
-    PrinterCMD::CmdDo(QStringLiteral("dfu"));
-    const std::int32_t rc = TsplOpenPort(pellum::current::CurrentPort);
-    pellum::current::LastResultCode = rc;
+    PrinterCMD::CmdDo(m_session, QStringLiteral("dfu"));
+    const std::int32_t rc = m_session.Tspl().Open(m_session.Port());
+    m_session.SetLastResult(rc);
     if (rc != 0 && rc != 5) {
         pellum::lang::ErrorBox(Msg("_Err_OpenPort"));
         return;
     }
-    m_sender = std::make_unique<FirmwarePackage::Sender>(m_package);
+    m_sender = std::make_unique<FirmwarePackage::Sender>(m_session, m_package);
     m_sender->onStep = [this](std::int64_t done) { ShowProgress(done); };
     proDLFont->setMaximum(int(m_totalSteps));
     ShowProgress(0);
@@ -200,7 +200,7 @@ void TfrmGDL::timSendTimer() {
 
 void TfrmGDL::btnCloseClick() {
     m_timer->stop();
-    TsplClosePort();
+    m_session.Tspl().Close();
     reject();
 }
 

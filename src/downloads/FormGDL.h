@@ -24,7 +24,7 @@ namespace pellum {
 class TfrmGDL : public pellum::FormDialog {
     Q_OBJECT
 public:
-    explicit TfrmGDL(QWidget* parent = nullptr);
+    explicit TfrmGDL(const pellum::PrinterTarget& printer, QWidget* parent = nullptr);
     ~TfrmGDL() override;
 
     void FormShow() override;

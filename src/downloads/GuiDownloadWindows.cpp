@@ -8,8 +8,8 @@ namespace pellum {
 
 namespace {
 
-template <typename Window> void OpenModally(QWidget* parent) {
-    Window window(parent);
+template <typename Window> void OpenModally(QWidget* parent, const PrinterTarget& printer) {
+    Window window(printer, parent);
     window.exec();
 }
 

@@ -1,9 +1,8 @@
 // The packet stream, its acknowledgements and the two download threads.
 #include "downloads/PacketDownload.h"
 
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Localization.h"
+#include "core/PrinterSession.h"
 #include "platform/Delay.h"
 #include "settings/ParameterBlock.h"
 #include "settings/PrinterCMD.h"
@@ -120,16 +119,16 @@ QList<StoredFile> ParseStoredFileList(const QString& reply) {
     return files;
 }
 
-bool QueryCapacity(bool ram, CapacityInfo* info) {
+bool QueryCapacity(pellum::PrinterSession& session, bool ram, CapacityInfo* info) {
     const QString usedKey =
         ram ? QStringLiteral("use_capacity_ram") : QStringLiteral("use_capacity");
     const QString freeKey =
         ram ? QStringLiteral("remain_capacity_ram") : QStringLiteral("remain_capacity");
     CapacityInfo got;
-    got.used = PrinterCMD::CmdGetVal(usedKey);
+    got.used = PrinterCMD::CmdGetVal(session, usedKey);
     if (got.used.isEmpty())
         return false;
-    got.remaining = PrinterCMD::CmdGetVal(freeKey);
+    got.remaining = PrinterCMD::CmdGetVal(session, freeKey);
     if (got.remaining.isEmpty())
         return false;
     bool ok = false;
@@ -148,36 +147,37 @@ QString CapacityText(const CapacityInfo& info) {
         .replace(QLatin1String("{1}"), FormatCapacity(info.used));
 }
 
-bool HoldForCapacity() {
-    if (PrinterCMD::PortHeld)
+bool HoldForCapacity(pellum::PrinterSession& session) {
+    if (session.portHeld)
         return true;
-    const std::int32_t rc = TsplOpenPort(pellum::current::CurrentPort);
-    pellum::current::LastResultCode = rc;
+    const std::int32_t rc = session.Tspl().Open(session.Port());
+    session.SetLastResult(rc);
     if (rc != 0 && rc != 5) {
         pellum::lang::ErrorBox(Msg("_Err_OpenPort"));
         return false;
     }
-    PrinterCMD::PortHeld = true;
+    session.portHeld = true;
     return true;
 }
 
-bool AnnounceDownload(const QString& storageClass, const QString& storedName) {
-    PrinterCMD::CmdDoArgs(QStringLiteral("download"), storageClass, storedName);
-    if (pellum::current::LastResultCode != 0)
+bool AnnounceDownload(pellum::PrinterSession& session, const QString& storageClass,
+                      const QString& storedName) {
+    PrinterCMD::CmdDoArgs(session, QStringLiteral("download"), storageClass, storedName);
+    if (session.LastResult() != 0)
         return false;
     pellum::Delay(kAnnounceWait);
     std::uint8_t reply[2] = {0, 0};
     std::int32_t count = 0;
-    TsplReadDataRetry(reply, 2, &count, kAnnounceReadAttempts, kAnnounceReadPause);
+    session.Tspl().ReadRetry(reply, 2, &count, kAnnounceReadAttempts, kAnnounceReadPause);
     return count == 2 && reply[0] == 'O' && reply[1] == 'K';
 }
 
-TDLThread::TDLThread(Options options, Events events)
-    : m_options(std::move(options)), m_events(std::move(events)) {}
+TDLThread::TDLThread(pellum::PrinterSession& session, Options options, Events events)
+    : m_session(session), m_options(std::move(options)), m_events(std::move(events)) {}
 
 bool TDLThread::Fail(const QString& message) {
     pellum::lang::ErrorBox(message);
-    PrinterCMD::CmdRelease();
+    PrinterCMD::CmdRelease(m_session);
     DownloadState::DownloadCancelled = true;
     return false;
 }
@@ -199,14 +199,14 @@ SendOutcome TDLThread::Run() {
         if (DownloadCancelled) {
             // The printer drops a file whose packets stop coming; the mark of
             // a held connection goes with the connection.
-            PrinterCMD::CmdClose();
-            PrinterCMD::PortHeld = false;
+            PrinterCMD::CmdClose(m_session);
+            m_session.portHeld = false;
             return SendOutcome::Cancelled;
         }
         const QByteArray packet = BuildDownloadPacket(
             data, offset, std::uint32_t(PacketIndex.load()), PacketFill::File, packetSize);
-        const std::int32_t written = TsplWriteData(packet);
-        pellum::current::LastResultCode = written;
+        const std::int32_t written = m_session.Tspl().Write(packet);
+        m_session.SetLastResult(written);
         if (written != 0) {
             Fail(Text("FormGDL_ErrIO"));
             return SendOutcome::Failed;
@@ -216,9 +216,9 @@ SendOutcome TDLThread::Run() {
         pellum::Delay(kWaitAfterPacket);
         QByteArray reply(kAckSize, '\0');
         std::int32_t count = 0;
-        pellum::current::LastResultCode =
-            TsplReadDataRetry(reinterpret_cast<std::uint8_t*>(reply.data()), kAckSize, &count,
-                              kAckReadAttempts, kAckReadPause);
+        m_session.SetLastResult(
+            m_session.Tspl().ReadRetry(reinterpret_cast<std::uint8_t*>(reply.data()), kAckSize,
+                                       &count, kAckReadAttempts, kAckReadPause));
         reply.truncate(std::max(0, std::min<int>(count, kAckSize)));
         switch (CheckPacketAck(packet, reply)) {
         case AckResult::Accepted:
@@ -232,13 +232,13 @@ SendOutcome TDLThread::Run() {
         }
     }
     pellum::Delay(kWaitAfterLastPacket);
-    const QString list = PrinterCMD::CmdGetVal(m_options.listClass);
+    const QString list = PrinterCMD::CmdGetVal(m_session, m_options.listClass);
     if (!list.isEmpty() && m_events.storedList)
         m_events.storedList(list);
     CapacityInfo info;
-    if (QueryCapacity(m_options.ram, &info) && m_events.capacity)
+    if (QueryCapacity(m_session, m_options.ram, &info) && m_events.capacity)
         m_events.capacity(info);
-    PrinterCMD::CmdRelease();
+    PrinterCMD::CmdRelease(m_session);
     if (m_options.idleBeforeSuccessMessage && m_events.idle)
         m_events.idle();
     pellum::lang::InfoBox(Msg("_DownloadSuccess"));

@@ -25,6 +25,8 @@
 // window hands to its own thread.
 #pragma once
 
+#include "core/PrinterSession.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -119,16 +121,17 @@ struct CapacityInfo {
 // FreeCapacity. False when a reply is empty or the remaining capacity is not
 // a whole number (FreeCapacity then becomes 0, so no download can start on a
 // capacity nobody knows).
-bool QueryCapacity(bool ram, CapacityInfo* info);
+bool QueryCapacity(pellum::PrinterSession& session, bool ram, CapacityInfo* info);
 // The capacity line (FormDLF_SpaceInfo with {0} remaining, {1} used).
 QString CapacityText(const CapacityInfo& info);
 
 // Opens the connection for the capacity query unless one is held, and marks
 // it held. Shows _Err_OpenPort on failure.
-bool HoldForCapacity();
+bool HoldForCapacity(pellum::PrinterSession& session);
 
 // Announces `storedName` in `storageClass` and waits for the printer's "OK".
-bool AnnounceDownload(const QString& storageClass, const QString& storedName);
+bool AnnounceDownload(pellum::PrinterSession& session, const QString& storageClass,
+                      const QString& storedName);
 
 enum class SendOutcome { Completed, Failed, Cancelled };
 
@@ -151,13 +154,14 @@ public:
         // Last of all, however the download ended.
         std::function<void(SendOutcome)> finished;
     };
-    TDLThread(Options options, Events events);
+    TDLThread(pellum::PrinterSession& session, Options options, Events events);
     // Runs the download on the calling thread.
     SendOutcome Execute();
 
 private:
     SendOutcome Run();
     bool Fail(const QString& message);
+    pellum::PrinterSession& m_session;
     Options m_options;
     Events m_events;
 };

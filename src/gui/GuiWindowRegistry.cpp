@@ -18,11 +18,11 @@ bool IsWindowRegistered(const QString& className) {
     return Registry().contains(className);
 }
 
-bool OpenRegisteredWindow(const QString& className, QWidget* parent) {
+bool OpenRegisteredWindow(const QString& className, QWidget* parent, const PrinterTarget& printer) {
     auto it = Registry().constFind(className);
     if (it == Registry().constEnd() || !it.value())
         return false;
-    it.value()(parent);
+    it.value()(parent, printer);
     return true;
 }
 

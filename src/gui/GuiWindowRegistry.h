@@ -6,6 +6,8 @@
 // registered tells the user that the function is not available.
 #pragma once
 
+#include "core/PrinterSession.h"
+
 #include <QString>
 
 #include <functional>
@@ -14,13 +16,15 @@ class QWidget;
 
 namespace pellum {
 
-// Shows the window modally over `parent` and returns when it has closed.
-using WindowOpener = std::function<void(QWidget* parent)>;
+// Shows the window for `printer` modally over `parent` and returns when it
+// has closed.
+using WindowOpener = std::function<void(QWidget* parent, const PrinterTarget& printer)>;
 
 void RegisterWindow(const QString& className, WindowOpener opener);
 bool IsWindowRegistered(const QString& className);
-// Opens the window; false when no opener is registered under the name.
-bool OpenRegisteredWindow(const QString& className, QWidget* parent);
+// Opens the window for `printer`; false when no opener is registered under
+// the name.
+bool OpenRegisteredWindow(const QString& className, QWidget* parent, const PrinterTarget& printer);
 
 // Registers every window module of the program (called once from main()).
 void RegisterAllWindows();

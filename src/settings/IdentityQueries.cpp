@@ -3,11 +3,10 @@
 // connection and answer with a few raw bytes.
 #include "settings/IdentityQueries.h"
 
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Family.h"
 #include "core/Localization.h"
 #include "core/ModelLists.h"
+#include "core/PrinterSession.h"
 #include "core/TextTools.h"
 #include "platform/Delay.h"
 #include "settings/PrinterCMD.h"
@@ -29,21 +28,22 @@ constexpr int kEmulationWaitMs = 100;
 constexpr int kVersionWaitMs = 100;
 constexpr int kJourneyWaitMs = 600;
 
-bool IsKeyValueModel() {
-    return pellum::models::ModelIn(QStringLiteral("GDS"));
+bool IsKeyValueModel(pellum::PrinterSession& session) {
+    return pellum::models::ModelIn(QStringLiteral("GDS"), session.Model());
 }
 
-void Write(const QByteArray& bytes) {
-    pellum::current::LastResultCode = TsplWriteData(bytes);
+void Write(pellum::PrinterSession& session, const QByteArray& bytes) {
+    session.SetLastResult(session.Tspl().Write(bytes));
 }
 
 // One plain read of up to `size` bytes into `buffer` (zero-filled by the
 // caller); returns the number of bytes that arrived, and the read's code
 // through `code`.
-std::int32_t Read(std::uint8_t* buffer, std::int32_t size, std::int32_t* code) {
+std::int32_t Read(pellum::PrinterSession& session, std::uint8_t* buffer, std::int32_t size,
+                  std::int32_t* code) {
     std::int32_t count = 0;
-    *code = TsplReadData(buffer, size, &count);
-    pellum::current::LastResultCode = *code;
+    *code = session.Tspl().Read(buffer, size, &count);
+    session.SetLastResult(*code);
     if (count < 0)
         count = 0;
     if (count > size)
@@ -53,9 +53,9 @@ std::int32_t Read(std::uint8_t* buffer, std::int32_t size, std::int32_t* code) {
 
 } // namespace
 
-std::int32_t QueryEmulation() {
-    if (IsKeyValueModel()) {
-        const QString reply = PrinterCMD::CmdGetVal(QStringLiteral("ppl")).toUpper();
+std::int32_t QueryEmulation(pellum::PrinterSession& session) {
+    if (IsKeyValueModel(session)) {
+        const QString reply = PrinterCMD::CmdGetVal(session, QStringLiteral("ppl")).toUpper();
         if (reply == QLatin1String("TSC"))
             return pellum::FamilyTSPL;
         if (reply == QLatin1String("EPL"))
@@ -63,11 +63,11 @@ std::int32_t QueryEmulation() {
         // "ZPL", and anything the printer does not name, is ZPL.
         return pellum::FamilyZPL;
     }
-    Write(kEmulationCommand);
+    Write(session, kEmulationCommand);
     pellum::Delay(kEmulationWaitMs);
     std::array<std::uint8_t, 1> reply{};
     std::int32_t code = 0;
-    const std::int32_t count = Read(reply.data(), 1, &code);
+    const std::int32_t count = Read(session, reply.data(), 1, &code);
     // No answer selects the ESC library (0).
     if (code == 0 && count >= 1)
         return reply[0];
@@ -80,9 +80,9 @@ std::int32_t QueryEmulation() {
 // reply must be the full three bytes (major, minor, patch) with a read code
 // of 0; a missing or short reply fails the check. Missing parts of the
 // required version count as 0; parts beyond the third are compared with 0.
-bool CheckFirmwareVersion(const QString& requiredVersion) {
-    const std::int32_t openCode = TsplOpenPort(pellum::current::CurrentPort);
-    pellum::current::LastResultCode = openCode;
+bool CheckFirmwareVersion(pellum::PrinterSession& session, const QString& requiredVersion) {
+    const std::int32_t openCode = session.Tspl().Open(session.Port());
+    session.SetLastResult(openCode);
     if (openCode != 0 && openCode != 5) {
         pellum::lang::ErrorBox(
             pellum::lang::CodeFirst(openCode, pellum::lang::Msg(QStringLiteral("_Err_OpenPort"))));
@@ -90,12 +90,12 @@ bool CheckFirmwareVersion(const QString& requiredVersion) {
     }
     const QStringList parts = requiredVersion.split(QLatin1Char('.'));
 
-    Write(kVersionCommand);
+    Write(session, kVersionCommand);
     pellum::Delay(kVersionWaitMs);
     std::array<std::uint8_t, 3> reply{};
     std::int32_t code = 0;
-    const std::int32_t count = Read(reply.data(), 3, &code);
-    TsplClosePort();
+    const std::int32_t count = Read(session, reply.data(), 3, &code);
+    session.Tspl().Close();
     if (code != 0 || count != 3)
         return false;
 
@@ -109,15 +109,16 @@ bool CheckFirmwareVersion(const QString& requiredVersion) {
     return true;
 }
 
-QString ReadFirmwareVersion() {
-    if (IsKeyValueModel())
-        return PrinterCMD::CmdGetVal(QStringLiteral("version"));
-    const bool withBeta = pellum::models::ModelIn(QStringLiteral("VersionLength4"));
-    Write(kVersionCommand);
+QString ReadFirmwareVersion(pellum::PrinterSession& session) {
+    if (IsKeyValueModel(session))
+        return PrinterCMD::CmdGetVal(session, QStringLiteral("version"));
+    const bool withBeta =
+        pellum::models::ModelIn(QStringLiteral("VersionLength4"), session.Model());
+    Write(session, kVersionCommand);
     pellum::Delay(kVersionWaitMs);
     std::array<std::uint8_t, 4> reply{};
     std::int32_t code = 0;
-    const std::int32_t count = Read(reply.data(), withBeta ? 4 : 3, &code);
+    const std::int32_t count = Read(session, reply.data(), withBeta ? 4 : 3, &code);
     if (count != 3 && count != 4)
         return pellum::lang::Msg(QStringLiteral("_Err_ReadData"));
     QString text = QStringLiteral("V %1.%2.%3").arg(reply[0]).arg(reply[1]).arg(reply[2]);
@@ -133,18 +134,18 @@ QString FormatPrintedLength(std::int32_t count) {
     return locale.toString(metres, 'g', 15) + QStringLiteral(" (m)");
 }
 
-QString ReadPrintedLength() {
-    if (IsKeyValueModel()) {
+QString ReadPrintedLength(pellum::PrinterSession& session) {
+    if (IsKeyValueModel(session)) {
         // No reply is no length, not a length of "m".
-        const QString mileage = PrinterCMD::CmdGetVal(QStringLiteral("mileage"));
+        const QString mileage = PrinterCMD::CmdGetVal(session, QStringLiteral("mileage"));
         return mileage.isEmpty() ? pellum::lang::Msg(QStringLiteral("_Err_ReadData"))
                                  : mileage + QLatin1Char('m');
     }
-    Write(kJourneyCommand);
+    Write(session, kJourneyCommand);
     pellum::Delay(kJourneyWaitMs);
     std::array<std::uint8_t, 4> reply{};
     std::int32_t code = 0;
-    const std::int32_t count = Read(reply.data(), 4, &code);
+    const std::int32_t count = Read(session, reply.data(), 4, &code);
     // The count is four big-endian bytes: a shorter reply would be read as a
     // wrong length, so it is treated as no reply.
     if (count != 4)
@@ -156,11 +157,11 @@ QString ReadPrintedLength() {
     return FormatPrintedLength(value);
 }
 
-QString ReadSerialNumber() {
-    if (IsKeyValueModel())
-        return PrinterCMD::CmdGetVal(QStringLiteral("serial_no"));
+QString ReadSerialNumber(pellum::PrinterSession& session) {
+    if (IsKeyValueModel(session))
+        return PrinterCMD::CmdGetVal(session, QStringLiteral("serial_no"));
     std::array<std::uint8_t, 32> buffer{};
-    pellum::current::LastResultCode = TsplGetSN(buffer.data());
+    session.SetLastResult(session.Tspl().GetSN(buffer.data()));
     return pellum::text::BytesToText(buffer.data(), static_cast<int>(buffer.size()) - 1);
 }
 

@@ -4,6 +4,8 @@
 // connection.
 #pragma once
 
+#include "core/PrinterSession.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -12,16 +14,16 @@ namespace IdentityQueries {
 
 // The emulation code in the coding of CurrentFamily. Expects the TSPL
 // connection to CurrentPort to be open; leaves it open.
-std::int32_t QueryEmulation();
+std::int32_t QueryEmulation(pellum::PrinterSession& session);
 
 // Opens and closes the TSPL connection itself; true when the printer's
 // firmware is at least `requiredVersion` (dotted decimal, "1.03.0").
-bool CheckFirmwareVersion(const QString& requiredVersion);
+bool CheckFirmwareVersion(pellum::PrinterSession& session, const QString& requiredVersion);
 
 // Expect an open connection.
-QString ReadFirmwareVersion();
-QString ReadPrintedLength();
-QString ReadSerialNumber();
+QString ReadFirmwareVersion(pellum::PrinterSession& session);
+QString ReadPrintedLength(pellum::PrinterSession& session);
+QString ReadSerialNumber(pellum::PrinterSession& session);
 
 // The printed-length text of a count of the printer's length unit:
 // count / 10 * 3 / 100 metres, shortest form (up to 15 significant digits,

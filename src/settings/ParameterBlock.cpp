@@ -1,9 +1,8 @@
 #include "settings/ParameterBlock.h"
 
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Family.h"
 #include "core/Localization.h"
+#include "core/PrinterSession.h"
 #include "platform/Delay.h"
 
 #include <cstring>
@@ -16,23 +15,23 @@ bool Opened(std::int32_t result) {
     return result == 0 || result == 5;
 }
 
-std::int32_t OpenSelectedPort() {
-    const std::int32_t rc = TsplOpenPort(pellum::current::CurrentPort);
-    pellum::current::LastResultCode = rc;
+std::int32_t OpenSelectedPort(pellum::PrinterSession& session) {
+    const std::int32_t rc = session.Tspl().Open(session.Port());
+    session.SetLastResult(rc);
     return rc;
 }
 
-std::int32_t Write(const QByteArray& bytes) {
-    const std::int32_t rc = TsplWriteData(bytes);
-    pellum::current::LastResultCode = rc;
+std::int32_t Write(pellum::PrinterSession& session, const QByteArray& bytes) {
+    const std::int32_t rc = session.Tspl().Write(bytes);
+    session.SetLastResult(rc);
     return rc;
 }
 
 // Reads up to `size` bytes into `buffer`; the count of bytes received.
-std::int32_t ReadInto(std::uint8_t* buffer, std::int32_t size) {
+std::int32_t ReadInto(pellum::PrinterSession& session, std::uint8_t* buffer, std::int32_t size) {
     std::int32_t count = 0;
-    pellum::current::LastResultCode =
-        TsplReadDataRetry(buffer, size, &count, kReadAttempts, kReadRetryPause);
+    session.SetLastResult(
+        session.Tspl().ReadRetry(buffer, size, &count, kReadAttempts, kReadRetryPause));
     if (count < 0)
         count = 0;
     if (count > size)
@@ -75,22 +74,23 @@ bool BlockIsValid(const ParameterBlock& block) {
            block[kChecksumOffset + 1] == (sum >> 8);
 }
 
-void ReadParameterBlock(ParameterBlock& block, QString& message, QString* messageKey) {
+void ReadParameterBlock(pellum::PrinterSession& session, ParameterBlock& block, QString& message,
+                        QString* messageKey) {
     message = QStringLiteral("OK");
     if (messageKey)
         messageKey->clear();
-    if (!Opened(OpenSelectedPort())) {
+    if (!Opened(OpenSelectedPort(session))) {
         Fail(message, messageKey, "_Err_OpenPort");
         return;
     }
     ParameterBlock buffer{};
-    if (Write(ReadCommand(pellum::current::CurrentFamily)) != 0) {
+    if (Write(session, ReadCommand(session.Family())) != 0) {
         Fail(message, messageKey, "_Err_WriteData");
-        TsplClosePort();
+        session.Tspl().Close();
         return;
     }
     pellum::Delay(kWaitBeforeRead);
-    const std::int32_t n = ReadInto(buffer.data(), kBlockSize);
+    const std::int32_t n = ReadInto(session, buffer.data(), kBlockSize);
     pellum::Delay(kWaitAfterRead);
     // A reply that arrived in two parts is completed by asking for exactly
     // what is missing; bytes that never arrive stay 0x00 and fail the checks.
@@ -98,24 +98,24 @@ void ReadParameterBlock(ParameterBlock& block, QString& message, QString* messag
     // still zero: a reply missing just its final byte has a non-zero byte 254
     // and could otherwise never be completed.
     if (n < kBlockSize)
-        ReadInto(buffer.data() + n, kBlockSize - n);
+        ReadInto(session, buffer.data() + n, kBlockSize - n);
     const std::uint16_t sum = Checksum16(buffer.data(), kChecksumOffset);
     if (buffer[0] != kMarker) {
         Fail(message, messageKey, "_Err_ReadData");
-        TsplClosePort();
+        session.Tspl().Close();
         return;
     }
     if (buffer[kChecksumOffset] != (sum & 0xFF) || buffer[kChecksumOffset + 1] != (sum >> 8)) {
         Fail(message, messageKey, "_Err_CheckSum");
-        TsplClosePort();
+        session.Tspl().Close();
         return;
     }
     block = buffer;
-    TsplClosePort();
+    session.Tspl().Close();
 }
 
-bool WriteParameterBlock(const ParameterBlock& block) {
-    const std::int32_t rc = OpenSelectedPort();
+bool WriteParameterBlock(pellum::PrinterSession& session, const ParameterBlock& block) {
+    const std::int32_t rc = OpenSelectedPort(session);
     if (!Opened(rc)) {
         pellum::lang::ErrorBox(
             pellum::lang::CodeFirst(rc, pellum::lang::Msg(QStringLiteral("_Err_OpenPort"))));
@@ -123,13 +123,13 @@ bool WriteParameterBlock(const ParameterBlock& block) {
     }
     ParameterBlock copy = block;
     SealBlock(copy);
-    if (Write(WriteCommand(pellum::current::CurrentFamily)) != 0) {
-        TsplClosePort();
+    if (Write(session, WriteCommand(session.Family())) != 0) {
+        session.Tspl().Close();
         return false;
     }
     pellum::Delay(kWaitBeforeBlock);
-    const bool ok = Write(ToBytes(copy)) == 0;
-    TsplClosePort();
+    const bool ok = Write(session, ToBytes(copy)) == 0;
+    session.Tspl().Close();
     return ok;
 }
 

@@ -7,6 +7,8 @@
 // chooses the command bytes.
 #pragma once
 
+#include "core/PrinterSession.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -51,12 +53,13 @@ bool BlockIsValid(const ParameterBlock& block);
 // _Err_OpenPort, _Err_WriteData, _Err_ReadData or _Err_CheckSum and `block`
 // is left as it was. Shows nothing. `messageKey`, when given, receives the
 // key of the failure ("" on success).
-void ReadParameterBlock(ParameterBlock& block, QString& message, QString* messageKey = nullptr);
+void ReadParameterBlock(pellum::PrinterSession& session, ParameterBlock& block, QString& message,
+                        QString* messageKey = nullptr);
 
 // Sends `block` with a fresh checksum (placed in a copy; the caller's block
 // is not changed). An open failure is shown as "code:_Err_OpenPort"; true
 // when both writes succeeded.
-bool WriteParameterBlock(const ParameterBlock& block);
+bool WriteParameterBlock(pellum::PrinterSession& session, const ParameterBlock& block);
 
 // Conversions for files and the command line.
 QByteArray ToBytes(const ParameterBlock& block);

@@ -6,9 +6,8 @@
 // the bytes on the wire are the same either way.
 #include "settings/PrinterCMD.h"
 
-#include "connection/mdlPrinterLib.h"
-#include "core/CurrentPrinter.h"
 #include "core/Localization.h"
+#include "core/PrinterSession.h"
 #include "platform/AnsiCodec.h"
 #include "platform/Delay.h"
 
@@ -16,8 +15,6 @@
 #include <cstdint>
 
 namespace PrinterCMD {
-
-std::atomic<bool> PortHeld{false};
 
 namespace {
 
@@ -56,8 +53,8 @@ QString LowerAscii(const QString& text) {
     return out;
 }
 
-void WriteLine(const QByteArray& line) {
-    pellum::current::LastResultCode = LibWriteData(line);
+void WriteLine(pellum::PrinterSession& session, const QByteArray& line) {
+    session.SetLastResult(session.Lib().Write(line));
 }
 
 // Shows the usual open failure ("_Err_OpenPort:code").
@@ -228,9 +225,9 @@ QByteArray LineGetVal(const QString& key) {
     return kPrefix + kVerbGetVal + QuotedKey(key) + kCrLf;
 }
 
-bool CmdOpen() {
-    const std::int32_t code = LibOpenPort(pellum::current::CurrentPort);
-    pellum::current::LastResultCode = code;
+bool CmdOpen(pellum::PrinterSession& session) {
+    const std::int32_t code = session.Lib().Open(session.Port());
+    session.SetLastResult(code);
     // 5: the port is still open from an earlier step; it is usable.
     if (code == 0 || code == 5)
         return true;
@@ -238,18 +235,17 @@ bool CmdOpen() {
     return false;
 }
 
-void CmdClose() {
-    LibClosePort();
-    // The back-end keeps its handle after the release, so a later CmdOpen
-    // works without a new create.
-    LibDestroyPrinter();
+void CmdClose(pellum::PrinterSession& session) {
+    // The printer object stays with the session, so a later CmdOpen works
+    // without a new create.
+    session.Lib().Close();
 }
 
-bool CmdHoldOpen() {
-    if (PortHeld)
+bool CmdHoldOpen(pellum::PrinterSession& session) {
+    if (session.portHeld)
         return true;
-    const std::int32_t code = LibOpenPort(pellum::current::CurrentPort);
-    pellum::current::LastResultCode = code;
+    const std::int32_t code = session.Lib().Open(session.Port());
+    session.SetLastResult(code);
     // A held connection must be one this call opened: 5 (opened elsewhere)
     // is refused.
     if (code != 0) {
@@ -258,42 +254,43 @@ bool CmdHoldOpen() {
         // connection that does not exist.
         return false;
     }
-    PortHeld = true;
+    session.portHeld = true;
     return true;
 }
 
-void CmdRelease() {
-    if (!PortHeld)
+void CmdRelease(pellum::PrinterSession& session) {
+    if (!session.portHeld)
         return;
-    LibClosePort();
-    PortHeld = false;
+    session.Lib().Close();
+    session.portHeld = false;
 }
 
-void CmdDo(const QString& key) {
-    if (!CmdOpen())
+void CmdDo(pellum::PrinterSession& session, const QString& key) {
+    if (!CmdOpen(session))
         return;
-    WriteLine(LineDo(key));
-    CmdClose();
+    WriteLine(session, LineDo(key));
+    CmdClose(session);
 }
 
-void CmdDoArg(const QString& key, const QString& argument) {
-    if (!CmdOpen())
+void CmdDoArg(pellum::PrinterSession& session, const QString& key, const QString& argument) {
+    if (!CmdOpen(session))
         return;
-    WriteLine(LineDoArg(key, argument));
+    WriteLine(session, LineDoArg(key, argument));
 }
 
-void CmdDoArgs(const QString& key, const QString& subKey, const QString& argument) {
-    if (!CmdOpen())
+void CmdDoArgs(pellum::PrinterSession& session, const QString& key, const QString& subKey,
+               const QString& argument) {
+    if (!CmdOpen(session))
         return;
-    WriteLine(LineDoArgs(key, subKey, argument));
+    WriteLine(session, LineDoArgs(key, subKey, argument));
 }
 
-void CmdSetVal(const QString& key, const QString& value) {
-    WriteLine(LineSetVal(key, LowerAscii(value)));
+void CmdSetVal(pellum::PrinterSession& session, const QString& key, const QString& value) {
+    WriteLine(session, LineSetVal(key, LowerAscii(value)));
 }
 
-void CmdSetValExact(const QString& key, const QString& value) {
-    WriteLine(LineSetVal(key, value));
+void CmdSetValExact(pellum::PrinterSession& session, const QString& key, const QString& value) {
+    WriteLine(session, LineSetVal(key, value));
 }
 
 namespace {
@@ -301,12 +298,13 @@ namespace {
 // Reads and drops the rest of a reply that was longer than the reply
 // capacity, up to and including its NUL. Bounded: a printer that never ends
 // its reply costs at most a few reads, each ending at the port's timeout.
-void DiscardRestOfReply() {
+void DiscardRestOfReply(pellum::PrinterSession& session) {
     constexpr int kMaxReads = 64; // 8 KiB of list text
     std::array<std::uint8_t, kReplyCapacity> scratch{};
     for (int i = 0; i < kMaxReads; ++i) {
         std::int32_t got = 0;
-        const std::int32_t code = LibReadDataEOF(scratch.data(), 0, kReplyCapacity, 0, 0, &got);
+        const std::int32_t code =
+            session.Lib().ReadEof(scratch.data(), 0, kReplyCapacity, 0, 0, &got);
         if (code != 0 || got <= 0 || got > kReplyCapacity ||
             scratch[static_cast<std::size_t>(got - 1)] == 0)
             return;
@@ -315,16 +313,16 @@ void DiscardRestOfReply() {
 
 } // namespace
 
-QString CmdGetVal(const QString& key) {
+QString CmdGetVal(pellum::PrinterSession& session, const QString& key) {
     QString result;
     if (!key.isEmpty())
-        WriteLine(LineGetVal(key));
+        WriteLine(session, LineGetVal(key));
     pellum::Delay(kReplyWaitMs);
 
     std::array<std::uint8_t, 256> buffer{};
     std::int32_t count = 0;
-    const std::int32_t code = LibReadDataEOF(buffer.data(), 0, kReplyCapacity, 0, 0, &count);
-    pellum::current::LastResultCode = code;
+    const std::int32_t code = session.Lib().ReadEof(buffer.data(), 0, kReplyCapacity, 0, 0, &count);
+    session.SetLastResult(code);
     if (code != 0)
         return QString();
     // Never trust the count beyond what was asked for: longer replies are cut.
@@ -333,7 +331,7 @@ QString CmdGetVal(const QString& key) {
     // A cut reply still has its tail on the line; read it away up to its NUL,
     // or it would be taken for the reply to the next getval.
     if (count == kReplyCapacity && buffer[static_cast<std::size_t>(count - 1)] != 0)
-        DiscardRestOfReply();
+        DiscardRestOfReply(session);
     for (std::int32_t i = 0; i < count; ++i)
         if (buffer[static_cast<std::size_t>(i)] != 0)
             result.append(QChar(static_cast<char16_t>(buffer[static_cast<std::size_t>(i)])));

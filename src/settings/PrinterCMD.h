@@ -4,8 +4,10 @@
 // "setval ", "getval "), a quoted key, optional quoted arguments, CR LF.
 // The operations here build and send those lines through the connection
 // layer's dispatcher, read replies, and keep track of a connection that is
-// held open for a series of commands (PortHeld).
+// held open for a series of commands (the session's portHeld).
 #pragma once
+
+#include "core/PrinterSession.h"
 
 #include <QByteArray>
 #include <QString>
@@ -16,7 +18,6 @@
 namespace PrinterCMD {
 
 // A connection opened by CmdHoldOpen is held until CmdRelease.
-extern std::atomic<bool> PortHeld;
 
 // The protocol's keys, in their defined order, each with its double quotes
 // ("\"density\"").
@@ -29,15 +30,18 @@ QByteArray LineDoArgs(const QString& key, const QString& subKey, const QString& 
 QByteArray LineSetVal(const QString& key, const QString& value); // value as given
 QByteArray LineGetVal(const QString& key);
 
-bool CmdOpen();
-void CmdClose();
-bool CmdHoldOpen();
-void CmdRelease();
-void CmdDo(const QString& key);
-void CmdDoArg(const QString& key, const QString& argument);
-void CmdDoArgs(const QString& key, const QString& subKey, const QString& argument);
-void CmdSetVal(const QString& key, const QString& value);      // ASCII capitals lowered
-void CmdSetValExact(const QString& key, const QString& value); // value unchanged
-QString CmdGetVal(const QString& key);
+bool CmdOpen(pellum::PrinterSession& session);
+void CmdClose(pellum::PrinterSession& session);
+bool CmdHoldOpen(pellum::PrinterSession& session);
+void CmdRelease(pellum::PrinterSession& session);
+void CmdDo(pellum::PrinterSession& session, const QString& key);
+void CmdDoArg(pellum::PrinterSession& session, const QString& key, const QString& argument);
+void CmdDoArgs(pellum::PrinterSession& session, const QString& key, const QString& subKey,
+               const QString& argument);
+void CmdSetVal(pellum::PrinterSession& session, const QString& key,
+               const QString& value); // ASCII capitals lowered
+void CmdSetValExact(pellum::PrinterSession& session, const QString& key,
+                    const QString& value); // value unchanged
+QString CmdGetVal(pellum::PrinterSession& session, const QString& key);
 
 } // namespace PrinterCMD

@@ -1,9 +1,9 @@
 #include "settings/SettingsTables.h"
 
-#include "core/CurrentPrinter.h"
 #include "core/Localization.h"
 #include "core/ModelLists.h"
 #include "core/OptionTables.h"
+#include "core/PrinterSession.h"
 #include "settings/FieldCodec.h"
 
 #include <QLocale>
@@ -579,7 +579,8 @@ const WindowSpec* FindWindow(const QString& className) {
     return nullptr;
 }
 
-QString WindowClassForModel(const std::function<bool(const QString&)>& firmwareAtLeast) {
+QString WindowClassForModel(const QString& model,
+                            const std::function<bool(const QString&)>& firmwareAtLeast) {
     // The rules in their order; the first whose list holds the model wins. A
     // rule with a required firmware version opens its older window when the
     // printer's firmware is below it.
@@ -609,7 +610,7 @@ QString WindowClassForModel(const std::function<bool(const QString&)>& firmwareA
         {"Larch_ParameterSetting", "T_frmParaSet_Larch"},
     };
     for (const Rule& rule : rules) {
-        if (!pellum::models::ModelIn(QLatin1String(rule.list)))
+        if (!pellum::models::ModelIn(QLatin1String(rule.list), model))
             continue;
         if (rule.requiredVersion && !firmwareAtLeast(QLatin1String(rule.requiredVersion)))
             return QLatin1String(rule.olderWindow);
@@ -694,11 +695,10 @@ QString ApplyCheck(const Field& field, const QString& text, bool* conversionErro
     return text;
 }
 
-WindowModel::WindowModel(const WindowSpec& spec) : m_spec(&spec) {
+WindowModel::WindowModel(const WindowSpec& spec, const QString& model) : m_spec(&spec) {
     if (spec.bluetooth) {
         const QString list = pellum::models::ModelListValue(spec.bluetooth->listKey);
-        m_haveBt =
-            list.contains(QLatin1Char(',') + pellum::current::CurrentModel + QLatin1Char(','));
+        m_haveBt = list.contains(QLatin1Char(',') + model + QLatin1Char(','));
     }
     for (const Field& f : spec.fields) {
         QStringList entries;
@@ -706,7 +706,7 @@ WindowModel::WindowModel(const WindowSpec& spec) : m_spec(&spec) {
         case Kind::Speed:
             if (f.entries.isEmpty()) {
                 OptionTables::OptionList l;
-                OptionTables::FillSpeedList(l, pellum::current::CurrentModel);
+                OptionTables::FillSpeedList(l, model);
                 entries = l.items;
             } else {
                 entries = f.entries;

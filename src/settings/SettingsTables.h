@@ -135,7 +135,8 @@ const WindowSpec* FindWindow(const QString& className);
 // The window class that the main window opens for the selected model (the
 // first of the seventeen rules that matches), with the firmware check given
 // as a function so pellumctl and tests can decide it.
-QString WindowClassForModel(const std::function<bool(const QString&)>& firmwareAtLeast);
+QString WindowClassForModel(const QString& model,
+                            const std::function<bool(const QString&)>& firmwareAtLeast);
 
 // A list entry or caption text: "_..." from the message table,
 // "FormParaSet_..." / "ORVIX_..." from the language file, else the text.
@@ -170,7 +171,7 @@ class WindowModel {
 public:
     // Resolves the list entries from the language file and the selected model
     // (CurrentModel), and HaveBT from the model lists.
-    explicit WindowModel(const WindowSpec& spec);
+    WindowModel(const WindowSpec& spec, const QString& model);
 
     const WindowSpec& spec() const { return *m_spec; }
     bool haveBt() const { return m_haveBt; }

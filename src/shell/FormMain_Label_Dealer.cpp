@@ -2,11 +2,10 @@
 
 #include "settings/SettingsTables.h"
 
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Family.h"
 #include "core/Localization.h"
 #include "core/ModelLists.h"
+#include "core/PrinterSession.h"
 #include "core/ProgramFiles.h"
 #include "core/TextTools.h"
 #include "gui/GuiLanguage.h"
@@ -14,8 +13,8 @@
 #include "platform/ProgramFolder.h"
 #include "settings/IdentityQueries.h"
 #include "settings/PrinterCMD.h"
+#include "settings/ServiceFunctions.h"
 #include "shell/FormPrinterManage_Label.h"
-#include "shell/ServiceFunctions.h"
 #include "shell/StartUp.h"
 
 #include <QApplication>
@@ -78,8 +77,9 @@ public:
 
 } // namespace
 
-QString ChooseSettingsWindow(const std::function<bool(const QString& version)>& firmwareAtLeast) {
-    return SettingsTables::WindowClassForModel(firmwareAtLeast);
+QString ChooseSettingsWindow(const QString& model,
+                             const std::function<bool(const QString& version)>& firmwareAtLeast) {
+    return SettingsTables::WindowClassForModel(model, firmwareAtLeast);
 }
 
 FirmwareToolStart StartFirmwareTool() {
@@ -215,7 +215,7 @@ void T_frmMain_Label_Dealer::FormShow() {
     if (m_loadLibraries)
         problems = StartUp::LoadLibraries();
     setWindowIcon(QIcon(pellum::files::IconPath()));
-    pellum::current::CurrentFamily = pellum::FamilyTSPL;
+    m_session.SetFamily(pellum::FamilyTSPL);
     InitLanguage();
     LoadPrinterList();
     UpdateDeleteButton();
@@ -300,23 +300,26 @@ void T_frmMain_Label_Dealer::lvPrinterListClick() {
     }
     m_lastRow = row;
     const QTreeWidgetItem* item = lvPrinterList->topLevelItem(row);
-    pellum::current::CurrentModel = item->text(0);
-    pellum::current::SdkModel = pellum::text::ReadIniString(
-        pellum::files::kMapFile, QStringLiteral("Map"), pellum::current::CurrentModel);
-    if (pellum::current::SdkModel.isEmpty())
-        pellum::current::SdkModel = pellum::files::kDefaultSdkModel;
-    pellum::current::CurrentPort = item->text(2);
+    pellum::PrinterTarget printer;
+    printer.model = item->text(0);
+    printer.libraryModel =
+        pellum::text::ReadIniString(pellum::files::kMapFile, QStringLiteral("Map"), printer.model);
+    if (printer.libraryModel.isEmpty())
+        printer.libraryModel = pellum::files::kDefaultSdkModel;
+    printer.port = item->text(2);
+    m_session.SetTarget(printer);
     PlaceFunctionButtons();
 
-    const std::int32_t rc = TsplCreatePrinter(pellum::current::SdkModel);
-    pellum::current::LastResultCode = rc;
+    const std::int32_t rc = m_session.Tspl().Create(m_session.LibraryModel());
+    m_session.SetLastResult(rc);
     if (rc != 0)
         pellum::lang::ErrorBox(
             pellum::lang::WithCode(pellum::lang::Msg(QStringLiteral("_Err_CreatePrinter")), rc));
 }
 
 bool T_frmMain_Label_Dealer::ModelIn(const char* listKey) const {
-    return ServiceFunctions::InList(listKey);
+    return !m_session.Model().isEmpty() &&
+           pellum::models::ModelIn(QLatin1String(listKey), m_session.Model());
 }
 
 void T_frmMain_Label_Dealer::PlaceFunctionButtons() {
@@ -434,45 +437,45 @@ void T_frmMain_Label_Dealer::btnDeletePrinterClick() {
 void T_frmMain_Label_Dealer::btnConnectTestClick() {
     if (SelectedRow() < 0)
         SelectRow(m_lastRow);
-    const std::int32_t rc = TsplOpenPort(pellum::current::CurrentPort);
-    pellum::current::LastResultCode = rc;
+    const std::int32_t rc = m_session.Tspl().Open(m_session.Port());
+    m_session.SetLastResult(rc);
     if (rc == 0)
         pellum::lang::InfoBox(pellum::lang::Msg(QStringLiteral("_ConnectOK")));
     else
         pellum::lang::ErrorBox(ErrOpenPort(rc));
-    TsplClosePort();
+    m_session.Tspl().Close();
 }
 
 void T_frmMain_Label_Dealer::OpenWindow(const QString& className) {
-    if (!pellum::OpenRegisteredWindow(className, this))
+    if (!pellum::OpenRegisteredWindow(className, this, m_session.Target()))
         pellum::lang::InfoBox(m_msgNotAvailable);
 }
 
 void T_frmMain_Label_Dealer::MouseClick(QPushButton* sender) {
-    if (!ServiceFunctions::OpenForFunction())
+    if (!ServiceFunctions::OpenForFunction(m_session))
         return;
     // The windows open the connection again for their own exchanges; it is
     // closed first so that nothing stays connected while they run.
     auto window = [this](const char* className) {
-        TsplClosePort();
+        m_session.Tspl().Close();
         OpenWindow(QLatin1String(className));
     };
-    const std::int32_t family = pellum::current::CurrentFamily;
+    const std::int32_t family = m_session.Family();
     if (sender == btnPrintConfigInfo)
-        return ServiceFunctions::PrintConfigPage();
+        return ServiceFunctions::PrintConfigPage(m_session);
     if (sender == btnStartLearn)
-        return ServiceFunctions::StartLearn();
+        return ServiceFunctions::StartLearn(m_session);
     if (sender == btnLabelSensorPrintImage)
-        return ServiceFunctions::SensorGraph();
+        return ServiceFunctions::SensorGraph(m_session);
     if (sender == btnModelTest)
-        return ServiceFunctions::ModuleTest();
+        return ServiceFunctions::ModuleTest(m_session);
     if (sender == btnFactorySetting) {
-        ServiceFunctions::FactoryDefault();
+        ServiceFunctions::FactoryDefault(m_session);
         return;
     }
     if (sender == btnPrinterInformation) {
         if (family == pellum::FamilyESC) {
-            TsplClosePort();
+            m_session.Tspl().Close();
             pellum::lang::ErrorBox(pellum::lang::Msg(QStringLiteral("_Err_ProtocolFunction")));
             return;
         }
@@ -482,7 +485,7 @@ void T_frmMain_Label_Dealer::MouseClick(QPushButton* sender) {
         // The label window takes its paper width from GetPaperWidth() of the
         // selected model itself.
         window(family == pellum::FamilyTSPL ? "T_frmPrintTextLabel" : "T_frmPrintText");
-        pellum::current::LastResultCode = TsplCreatePrinter(pellum::current::SdkModel);
+        m_session.SetLastResult(m_session.Tspl().Create(m_session.LibraryModel()));
         return;
     }
     if (sender == Button1)
@@ -491,27 +494,29 @@ void T_frmMain_Label_Dealer::MouseClick(QPushButton* sender) {
         return window("TfrmDLFile");
     if (sender == Button3)
         return window("TfrmDLF");
-    TsplClosePort();
+    m_session.Tspl().Close();
 }
 
 void T_frmMain_Label_Dealer::btnParameterSettingClick() {
-    const std::int32_t opened = TsplOpenPort(pellum::current::CurrentPort);
-    pellum::current::LastResultCode = opened;
+    const std::int32_t opened = m_session.Tspl().Open(m_session.Port());
+    m_session.SetLastResult(opened);
     if (!Usable(opened)) {
         pellum::lang::ErrorBox(ErrOpenPort(opened));
         return;
     }
-    const QString className = ChooseSettingsWindow(
-        [](const QString& version) { return IdentityQueries::CheckFirmwareVersion(version); });
+    const QString className =
+        ChooseSettingsWindow(m_session.Model(), [this](const QString& version) {
+            return IdentityQueries::CheckFirmwareVersion(m_session, version);
+        });
     // The settings window opens the connection for its own exchanges.
-    TsplClosePort();
+    m_session.Tspl().Close();
     OpenWindow(className);
 }
 
 void T_frmMain_Label_Dealer::btnCommandTestClick() {
     OpenWindow(QStringLiteral("T_frmCommandTest"));
-    const std::int32_t rc = TsplCreatePrinter(pellum::current::SdkModel);
-    pellum::current::LastResultCode = rc;
+    const std::int32_t rc = m_session.Tspl().Create(m_session.LibraryModel());
+    m_session.SetLastResult(rc);
     if (rc != 0)
         pellum::lang::ErrorBox(
             pellum::lang::WithCode(pellum::lang::Msg(QStringLiteral("_Err_CreatePrinter")), rc));
@@ -522,7 +527,7 @@ void T_frmMain_Label_Dealer::btnDFUClick() {
         OpenWindow(QStringLiteral("TfrmGDL"));
         return;
     }
-    if (ServiceFunctions::EnterFirmwareUpdateMode())
+    if (ServiceFunctions::EnterFirmwareUpdateMode(m_session))
         StartFirmwareTool();
 }
 

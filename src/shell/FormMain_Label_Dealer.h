@@ -2,6 +2,7 @@
 // buttons that the selected model supports.
 #pragma once
 
+#include "core/PrinterSession.h"
 #include "shell/PrinterList.h"
 
 #include <QColor>
@@ -20,7 +21,8 @@ class T_frmPrinterManage_Label;
 // The settings window a model gets: the first of the 17 rules whose model
 // list holds CurrentModel. `firmwareAtLeast` answers the firmware check of
 // the three models that have a variant for older firmware.
-QString ChooseSettingsWindow(const std::function<bool(const QString& version)>& firmwareAtLeast);
+QString ChooseSettingsWindow(const QString& model,
+                             const std::function<bool(const QString& version)>& firmwareAtLeast);
 
 // What starting the external firmware-update tool did.
 enum class FirmwareToolStart { Started, HandedToDesktop, Missing };
@@ -45,6 +47,7 @@ public:
     using EditorRunner = std::function<bool(T_frmPrinterManage_Label& editor)>;
     void SetEditorRunner(EditorRunner runner) { m_runEditor = std::move(runner); }
     T_frmPrinterManage_Label& Editor() { return *m_editor; }
+    pellum::PrinterSession& Session() { return m_session; }
 
     // Events (public so that tests drive them as the user would).
     void FormShow();
@@ -116,6 +119,8 @@ private:
     QPushButton* btnDFU;
     QPushButton* btnQuit;
 
+    // The selected printer; the main window's own functions talk through it.
+    pellum::PrinterSession m_session;
     T_frmPrinterManage_Label* m_editor;
     EditorRunner m_runEditor;
     QString m_programFolder;

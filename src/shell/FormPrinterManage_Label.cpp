@@ -1,8 +1,7 @@
 #include "shell/FormPrinterManage_Label.h"
 
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Localization.h"
+#include "core/PrinterSession.h"
 #include "core/ProgramFiles.h"
 #include "core/TextTools.h"
 #include "gui/GuiLanguage.h"
@@ -242,20 +241,22 @@ void T_frmPrinterManage_Label::btnConnectTestClick() {
         pellum::files::kMapFile, QStringLiteral("Map"), cmbPrinterName->currentText().trimmed());
     if (libraryModel.isEmpty())
         libraryModel = pellum::files::kDefaultSdkModel;
-    const std::int32_t created = TsplCreatePrinter(libraryModel);
+    // A session of its own for the test: its printer object is freed when
+    // the test ends.
+    pellum::PrinterSession probe({cmbPrinterName->currentText().trimmed(), libraryModel, port});
+    const std::int32_t created = probe.Tspl().Create(libraryModel);
     if (created != 0) {
         pellum::lang::ErrorBox(pellum::lang::WithCode(
             pellum::lang::Msg(QStringLiteral("_Err_CreatePrinter")), created));
         return;
     }
-    const std::int32_t opened = TsplOpenPort(port);
-    pellum::current::LastResultCode = opened;
+    const std::int32_t opened = probe.Tspl().Open(port);
     if (opened == 0)
         pellum::lang::InfoBox(pellum::lang::Msg(QStringLiteral("_ConnectOK")));
     else
         pellum::lang::ErrorBox(
             pellum::lang::WithCode(pellum::lang::Msg(QStringLiteral("_Err_OpenPort")), opened));
-    TsplClosePort();
+    probe.Tspl().Close();
 }
 
 void T_frmPrinterManage_Label::btnCloseClick() {

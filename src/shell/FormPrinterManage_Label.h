@@ -5,6 +5,8 @@
 // fields before each showing and reads `saved` afterwards.
 #pragma once
 
+#include "core/PrinterSession.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -50,6 +52,8 @@ protected:
 
 private:
     void ShowPanel(QWidget* panel);
+
+    // The connection test talks through a session of its own.
 
     QLabel* lblPrinterName;
     QComboBox* cmbPrinterName;

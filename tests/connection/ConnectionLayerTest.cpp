@@ -1,9 +1,5 @@
-#include "connection/mdlPrinterLib.h"
-#include "connection/mdlPrinterLib_CPCL.h"
-#include "connection/mdlPrinterLib_ESC.h"
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Family.h"
+#include "core/PrinterSession.h"
 
 #include "TestSupport.h"
 
@@ -18,20 +14,21 @@ namespace {
 using Ops = std::vector<std::string>;
 
 TEST(ConnectionLayer, OpenWithoutPrinterObjectIsMinusSixAndNeverReachesTheLibrary) {
+    pellum::PrinterSession session;
     FakePrinterLibrary tspl;
     tspl.createResults = {7};
-    EXPECT_EQ(TsplCreatePrinter(QStringLiteral("PL200")), 7);
-    EXPECT_EQ(TsplOpenPort(QStringLiteral("USB")), -6);
+    EXPECT_EQ(session.Tspl().Create(QStringLiteral("PL200")), 7);
+    EXPECT_EQ(session.Tspl().Open(QStringLiteral("USB")), -6);
     EXPECT_EQ(tspl.ops(), (Ops{"create"}));
 
     FakePrinterLibrary esc(LibraryId::ESC);
     FakePrinterLibrary cpcl(LibraryId::CPCL);
     esc.createResults = {1};
     cpcl.createResults = {1};
-    EscCreatePrinter(QStringLiteral("x"));
-    CpclCreatePrinter(QStringLiteral("x"));
-    EXPECT_EQ(EscOpenPort(QStringLiteral("USB")), -6);
-    EXPECT_EQ(CpclOpenPort(QStringLiteral("USB")), -6);
+    session.Esc().Create(QStringLiteral("x"));
+    session.Cpcl().Create(QStringLiteral("x"));
+    EXPECT_EQ(session.Esc().Open(QStringLiteral("USB")), -6);
+    EXPECT_EQ(session.Cpcl().Open(QStringLiteral("USB")), -6);
 }
 
 TEST(ConnectionLayer, TsplOpenClosesAndReopensOnceWhenAlreadyOpen) {
@@ -48,9 +45,10 @@ TEST(ConnectionLayer, TsplOpenClosesAndReopensOnceWhenAlreadyOpen) {
     };
     for (const Case& c : cases) {
         FakePrinterLibrary tspl;
-        ASSERT_EQ(TsplCreatePrinter(QStringLiteral("PL200")), 0);
+        pellum::PrinterSession session;
+        ASSERT_EQ(session.Tspl().Create(QStringLiteral("PL200")), 0);
         tspl.openResults = c.results;
-        EXPECT_EQ(TsplOpenPort(QStringLiteral("NET,127.0.0.1")), c.expected);
+        EXPECT_EQ(session.Tspl().Open(QStringLiteral("NET,127.0.0.1")), c.expected);
         EXPECT_EQ(tspl.ops(), c.ops);
         for (const auto& call : tspl.callsOf("open"))
             EXPECT_EQ(call.text, QStringLiteral("NET,127.0.0.1"));
@@ -58,27 +56,46 @@ TEST(ConnectionLayer, TsplOpenClosesAndReopensOnceWhenAlreadyOpen) {
 }
 
 TEST(ConnectionLayer, CpclAndEscOpenMakeNoRetry) {
+    pellum::PrinterSession session;
     FakePrinterLibrary esc(LibraryId::ESC);
     FakePrinterLibrary cpcl(LibraryId::CPCL);
-    EscCreatePrinter(QStringLiteral("x"));
-    CpclCreatePrinter(QStringLiteral("x"));
+    session.Esc().Create(QStringLiteral("x"));
+    session.Cpcl().Create(QStringLiteral("x"));
     esc.openResults = {5};
     cpcl.openResults = {5};
-    EXPECT_EQ(EscOpenPort(QStringLiteral("USB")), 5);
-    EXPECT_EQ(CpclOpenPort(QStringLiteral("USB")), 5);
+    EXPECT_EQ(session.Esc().Open(QStringLiteral("USB")), 5);
+    EXPECT_EQ(session.Cpcl().Open(QStringLiteral("USB")), 5);
     EXPECT_EQ(esc.ops(), (Ops{"create", "open"}));
     EXPECT_EQ(cpcl.ops(), (Ops{"create", "open"}));
 }
 
-TEST(ConnectionLayer, OpenAfterDestroyUsesTheSameHandle) {
+TEST(ConnectionLayer, OpenCreatesThePrinterObjectOfTheSessionsModelOnce) {
     FakePrinterLibrary tspl;
-    TsplCreatePrinter(QStringLiteral("PL200"));
-    TsplDestroyPrinter();
-    EXPECT_EQ(TsplOpenPort(QStringLiteral("USB")), 0);
-    EXPECT_EQ(tspl.ops(), (Ops{"create", "destroy", "open"}));
+    FakePrinterLibrary esc(LibraryId::ESC);
+    {
+        pellum::PrinterSession session({QStringLiteral("PL-Nutmeg 200"), QStringLiteral("PL200"),
+                                        QStringLiteral("USB"), pellum::FamilyTSPL});
+        EXPECT_EQ(session.Tspl().Open(session.Port()), 0);
+        session.Tspl().Close();
+        EXPECT_EQ(session.Tspl().Open(session.Port()), 0);
+        // A destroyed object is created anew by the next open.
+        session.Tspl().Destroy();
+        EXPECT_EQ(session.Tspl().Open(session.Port()), 0);
+        EXPECT_EQ(tspl.ops(),
+                  (Ops{"create", "open", "close", "open", "destroy", "create", "open"}));
+        ASSERT_EQ(tspl.callsOf("create").size(), 2u);
+        EXPECT_EQ(tspl.callsOf("create").front().text, QStringLiteral("PL200"));
+        // A failed create is the open's result, and nothing is opened.
+        esc.createResults = {8};
+        EXPECT_EQ(session.Esc().Open(session.Port()), 8);
+        EXPECT_EQ(esc.ops(), (Ops{"create"}));
+    }
+    // The session's end destroys what it created.
+    EXPECT_EQ(tspl.ops().back(), "destroy");
 }
 
 TEST(ConnectionLayer, RepeatedReadCountsReadsAndWaits) {
+    pellum::PrinterSession session;
     struct Case {
         const char* what;
         std::deque<QByteArray> replies;
@@ -118,11 +135,11 @@ TEST(ConnectionLayer, RepeatedReadCountsReadsAndWaits) {
     for (const Case& c : cases) {
         FakePrinterLibrary tspl;
         DelayRecorder delays;
-        TsplCreatePrinter(QStringLiteral("PL200"));
+        session.Tspl().Create(QStringLiteral("PL200"));
         tspl.replies = c.replies;
         std::vector<std::uint8_t> buffer(static_cast<size_t>(c.wanted) + 4, 0xEE);
         std::int32_t count = -1;
-        TsplReadDataRetry(buffer.data(), c.wanted, &count, c.attempts, c.interval);
+        session.Tspl().ReadRetry(buffer.data(), c.wanted, &count, c.attempts, c.interval);
         std::vector<std::int32_t> requests;
         for (const auto& call : tspl.callsOf("read"))
             requests.push_back(call.size);
@@ -136,16 +153,17 @@ TEST(ConnectionLayer, RepeatedReadCountsReadsAndWaits) {
 }
 
 TEST(ConnectionLayer, RepeatedReadReturnsTheLastReadsResult) {
+    pellum::PrinterSession session;
     FakePrinterLibrary tspl;
     DelayRecorder delays;
-    TsplCreatePrinter(QStringLiteral("PL200"));
+    session.Tspl().Create(QStringLiteral("PL200"));
     tspl.readResults = {0, 8};
     std::uint8_t b[2];
     std::int32_t n = 0;
-    EXPECT_EQ(TsplReadDataRetry(b, 2, &n, 2, 100), 8);
+    EXPECT_EQ(session.Tspl().ReadRetry(b, 2, &n, 2, 100), 8);
     EXPECT_EQ(n, 0);
     // No attempts at all: nothing read, success, count 0.
-    EXPECT_EQ(TsplReadDataRetry(b, 2, &n, 0, 100), 0);
+    EXPECT_EQ(session.Tspl().ReadRetry(b, 2, &n, 0, 100), 0);
     EXPECT_EQ(n, 0);
 }
 
@@ -160,14 +178,15 @@ TEST(ConnectionLayer, DispatcherPicksTheLibraryByFamily) {
         FakePrinterLibrary tspl(LibraryId::TSPL);
         FakePrinterLibrary cpcl(LibraryId::CPCL);
         FakePrinterLibrary esc(LibraryId::ESC);
-        pellum::current::CurrentFamily = c.family;
-        LibCreatePrinter(QStringLiteral("M"));
-        EXPECT_EQ(LibOpenPort(QStringLiteral("USB")), 0);
-        LibWriteData(QByteArray("\x1B\x1B\x08", 3));
+        pellum::PrinterSession session;
+        session.SetFamily(c.family);
+        session.Lib().Create(QStringLiteral("M"));
+        EXPECT_EQ(session.Lib().Open(QStringLiteral("USB")), 0);
+        session.Lib().Write(QByteArray("\x1B\x1B\x08", 3));
         std::uint8_t buf[4];
         std::int32_t n = 0;
-        LibReadDataEOF(buf, 0, 4, 0x1FF, 0x100 + 13, &n);
-        LibClosePort();
+        session.Lib().ReadEof(buf, 0, 4, 0x1FF, 0x100 + 13, &n);
+        session.Lib().Close();
         FakePrinterLibrary* chosen = c.library == LibraryId::ESC    ? &esc
                                      : c.library == LibraryId::CPCL ? &cpcl
                                                                     : &tspl;
@@ -182,18 +201,19 @@ TEST(ConnectionLayer, DispatcherPicksTheLibraryByFamily) {
             }
         }
     }
-    pellum::current::CurrentFamily = pellum::FamilyTSPL;
 }
 
 TEST(ConnectionLayer, MissingLibraryFailsEveryOperationWithACode) {
+    pellum::PrinterSession session;
     QStringList problems;
     EXPECT_FALSE(
         pellum::connection::LoadPrinterLibraries(QStringLiteral("/nonexistent"), &problems));
     EXPECT_EQ(problems.size(), 3);
-    EXPECT_EQ(TsplCreatePrinter(QStringLiteral("x")), pellum::connection::kResultLibraryMissing);
+    EXPECT_EQ(session.Tspl().Create(QStringLiteral("x")),
+              pellum::connection::kResultLibraryMissing);
     std::uint8_t b[1];
     std::int32_t n = 99;
-    TsplReadData(b, 1, &n);
+    session.Tspl().Read(b, 1, &n);
     EXPECT_EQ(n, 0);
 }
 

@@ -1,5 +1,5 @@
-#include "core/CurrentPrinter.h"
 #include "core/ModelLists.h"
+#include "core/PrinterSession.h"
 #include "core/ProgramFiles.h"
 #include "core/TextTools.h"
 
@@ -72,11 +72,10 @@ TEST(ModelLists, CachedListsKeepTheirValueOthersAreReadAnew) {
     CacheModelLists();
     folder.writeFile(pellum::files::kModelListFile,
                      "[ParameterSet]\nNutmeg_ParameterSetting=B,\nGDS=B,\n");
-    pellum::current::CurrentModel = QStringLiteral("A");
-    EXPECT_TRUE(ModelIn(QStringLiteral("Nutmeg_ParameterSetting"))); // cached at start
-    EXPECT_FALSE(ModelIn(QStringLiteral("GDS")));                    // read now
-    pellum::current::CurrentModel = QStringLiteral("B");
-    EXPECT_TRUE(ModelIn(QStringLiteral("GDS")));
+    const QString a = QStringLiteral("A");
+    EXPECT_TRUE(ModelIn(QStringLiteral("Nutmeg_ParameterSetting"), a)); // cached at start
+    EXPECT_FALSE(ModelIn(QStringLiteral("GDS"), a));                    // read now
+    EXPECT_TRUE(ModelIn(QStringLiteral("GDS"), QStringLiteral("B")));
     ClearModelListCache();
 }
 

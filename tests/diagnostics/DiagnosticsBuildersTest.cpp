@@ -247,8 +247,8 @@ TEST_F(TestPrintSending, LabelGoesOutInSeparateWritesAndClosesOnSuccess) {
         SCOPED_TRACE(model);
         Select(model, pellum::FamilyTSPL);
         tspl->clear();
-        const auto outcome =
-            TestPrintJobs::PrintLabel(QStringLiteral("AB\nCD"), QStringLiteral("40"), "30");
+        const auto outcome = TestPrintJobs::PrintLabel(session, QStringLiteral("AB\nCD"),
+                                                       QStringLiteral("40"), "30");
         EXPECT_EQ(outcome.step, TestPrintJobs::Outcome::Done);
         const bool vector = QString::fromLatin1(model) == QLatin1String(kVectorModel);
         const QList<QByteArray> job = TestPrintJobs::LabelJob("AB\nCD", "40", "30", vector);
@@ -288,8 +288,8 @@ TEST_F(TestPrintSending, LabelFailures) {
         tspl->clear();
         tspl->openResults = c.openResults;
         tspl->writeResults = c.writeResults;
-        const auto outcome =
-            TestPrintJobs::PrintLabel(QString::fromLatin1(c.text), QStringLiteral("40"), "30");
+        const auto outcome = TestPrintJobs::PrintLabel(session, QString::fromLatin1(c.text),
+                                                       QStringLiteral("40"), "30");
         EXPECT_EQ(outcome.step, c.step);
         EXPECT_EQ(outcome.code, c.code);
         EXPECT_EQ(int(tspl->writes().size()), c.writes);
@@ -316,7 +316,7 @@ TEST_F(TestPrintSending, TextJobGoesThroughTheFamilysLibrary) {
             lib->clear();
         pellum::test::FakePrinterLibrary* libraries[] = {tspl.get(), cpcl.get(), esc.get()};
         pellum::test::FakePrinterLibrary& lib = *libraries[c.library];
-        EXPECT_EQ(TestPrintJobs::PrintText(QStringLiteral("A\nB"), 0).step,
+        EXPECT_EQ(TestPrintJobs::PrintText(session, QStringLiteral("A\nB"), 0).step,
                   TestPrintJobs::Outcome::Done);
         ASSERT_EQ(lib.callsOf("create").size(), 1u);
         EXPECT_EQ(lib.callsOf("create")[0].text, QStringLiteral("Spruce"));
@@ -333,7 +333,8 @@ TEST_F(TestPrintSending, TextJobVariants) {
     // 1B 53 first for the models of "Send1B53First"; its failure is only stored.
     Select(kPrefixModel, pellum::FamilyZPL);
     tspl->writeResults = {4, 0};
-    EXPECT_EQ(TestPrintJobs::PrintText(QStringLiteral("Hi"), 0).step, TestPrintJobs::Outcome::Done);
+    EXPECT_EQ(TestPrintJobs::PrintText(session, QStringLiteral("Hi"), 0).step,
+              TestPrintJobs::Outcome::Done);
     ASSERT_EQ(tspl->writes().size(), 2u);
     EXPECT_EQ(tspl->writes()[0], Hex("1B53"));
 
@@ -343,7 +344,7 @@ TEST_F(TestPrintSending, TextJobVariants) {
     folder->writeFile(pellum::files::kModelListFile, lists);
     Select(kPlainModel, pellum::FamilyESC);
     esc->clear();
-    TestPrintJobs::PrintText(QStringLiteral("Hi"), 0);
+    TestPrintJobs::PrintText(session, QStringLiteral("Hi"), 0);
     EXPECT_EQ(esc->writes(), (std::vector<QByteArray>{Hex("1B53"), "Hi\n"}));
 
     // A chosen code page, against the ANSI one (GBK here).
@@ -356,7 +357,7 @@ TEST_F(TestPrintSending, TextJobVariants) {
     folder->writeFile(pellum::files::kModelListFile, kModelLists);
     for (const auto& p : pages) {
         esc->clear();
-        EXPECT_EQ(TestPrintJobs::PrintText(QStringLiteral(u"\u554A"), p.codePage).step,
+        EXPECT_EQ(TestPrintJobs::PrintText(session, QStringLiteral(u"\u554A"), p.codePage).step,
                   TestPrintJobs::Outcome::Done);
         EXPECT_EQ(esc->written(), p.bytes) << p.codePage;
     }
@@ -400,7 +401,8 @@ TEST_F(TestPrintSending, TextJobFailures) {
         tspl->clear();
         tspl->openResults = c.openResults;
         tspl->writeResults = c.writeResults;
-        EXPECT_EQ(TestPrintJobs::PrintText(QString::fromLatin1(c.text), c.codePage).step, c.step);
+        EXPECT_EQ(TestPrintJobs::PrintText(session, QString::fromLatin1(c.text), c.codePage).step,
+                  c.step);
         EXPECT_EQ(int(tspl->writes().size()), c.writes);
         const auto ops = tspl->ops();
         EXPECT_EQ(!ops.empty() && ops.back() == "close", c.closed);
@@ -444,13 +446,15 @@ class PrinterInformationTest : public DiagnosticsTest {};
 
 TEST_F(PrinterInformationTest, ProduceDateTextPerModel) {
     Select(kBrisaModel, pellum::FamilyTSPL);
-    EXPECT_EQ(PrinterInformation::ProduceDateText(QStringLiteral("5851ABC")),
+    EXPECT_EQ(PrinterInformation::ProduceDateText(QStringLiteral("5851ABC"), session.Model()),
               QLocale::system().toString(QDate(2018, 3, 12), QLocale::ShortFormat));
-    EXPECT_EQ(PrinterInformation::ProduceDateText(QString()), Msg("_Err_ReadData"));
-    EXPECT_EQ(PrinterInformation::ProduceDateText(QStringLiteral("XXXXX12345")),
+    EXPECT_EQ(PrinterInformation::ProduceDateText(QString(), session.Model()),
+              Msg("_Err_ReadData"));
+    EXPECT_EQ(PrinterInformation::ProduceDateText(QStringLiteral("XXXXX12345"), session.Model()),
               Msg("_Err_ReadData"));
     // A serial without a date says so and names the serial.
-    const QString none = PrinterInformation::ProduceDateText(QStringLiteral("ZZ51ABC"));
+    const QString none =
+        PrinterInformation::ProduceDateText(QStringLiteral("ZZ51ABC"), session.Model());
     EXPECT_TRUE(none.contains(QLatin1String("ZZ51ABC"))) << none.toStdString();
     EXPECT_NE(none, Msg("_Err_ReadData"));
     // The same serial on a model of the other layout: its last seven characters.
@@ -464,7 +468,7 @@ TEST_F(PrinterInformationTest, ReadsEverythingOverOneConnection) {
     Select(kBrisaModel, pellum::FamilyTSPL);
     tspl->serial = QByteArray("5851ABC\r\n");
     tspl->replies = {Hex("00003039"), Hex("010205")};
-    const PrinterInformation::Facts facts = PrinterInformation::ReadFacts();
+    const PrinterInformation::Facts facts = PrinterInformation::ReadFacts(session);
     ASSERT_TRUE(facts.opened);
     EXPECT_EQ(facts.serial, QStringLiteral("5851ABC"));
     EXPECT_EQ(facts.produceDate,
@@ -481,7 +485,7 @@ TEST_F(PrinterInformationTest, KeyValueModelAsksWithGetval) {
     Select(kKeyValueModel, pellum::FamilyTSPL);
     tspl->replies = {QByteArray("SN8110042\0", 10), QByteArray("120\0", 4),
                      QByteArray("V2.3.4\0", 7)};
-    const PrinterInformation::Facts facts = PrinterInformation::ReadFacts();
+    const PrinterInformation::Facts facts = PrinterInformation::ReadFacts(session);
     ASSERT_TRUE(facts.opened);
     EXPECT_EQ(facts.serial, QStringLiteral("SN8110042"));
     EXPECT_EQ(facts.printedLength, QStringLiteral("120m"));
@@ -497,15 +501,15 @@ TEST_F(PrinterInformationTest, KeyValueModelAsksWithGetval) {
 
 TEST_F(PrinterInformationTest, FailuresAndMissingReplies) {
     tspl->openResults = {3};
-    PrinterInformation::Facts facts = PrinterInformation::ReadFacts();
+    PrinterInformation::Facts facts = PrinterInformation::ReadFacts(session);
     EXPECT_FALSE(facts.opened);
     EXPECT_EQ(facts.openCode, 3);
-    EXPECT_EQ(pellum::current::LastResultCode, 3);
+    EXPECT_EQ(session.LastResult(), 3);
     EXPECT_TRUE(tspl->writes().empty());
 
     // No serial and no replies: every value says so, and the port is closed.
     tspl->clear();
-    facts = PrinterInformation::ReadFacts();
+    facts = PrinterInformation::ReadFacts(session);
     ASSERT_TRUE(facts.opened);
     EXPECT_EQ(facts.produceDate, Msg("_Err_ReadData"));
     EXPECT_EQ(facts.printedLength, Msg("_Err_ReadData"));

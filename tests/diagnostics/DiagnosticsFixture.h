@@ -6,11 +6,10 @@
 // characters can be tested; ASCII is the same in every code page.
 #pragma once
 
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Family.h"
 #include "core/Localization.h"
 #include "core/ModelLists.h"
+#include "core/PrinterSession.h"
 #include "core/ProgramFiles.h"
 #include "settings/PrinterCMD.h"
 
@@ -65,14 +64,17 @@ protected:
         esc =
             std::make_unique<pellum::test::FakePrinterLibrary>(pellum::connection::LibraryId::ESC);
         Select(kPlainModel, pellum::FamilyTSPL);
-        pellum::current::CurrentPort = QStringLiteral("NET,127.0.0.1:9");
-        pellum::current::SdkModel = QStringLiteral("Spruce");
-        pellum::current::LastResultCode = 0;
-        PrinterCMD::PortHeld = false;
-        ASSERT_EQ(TsplCreatePrinter(pellum::current::SdkModel), 0);
+        session.SetPort(QStringLiteral("NET,127.0.0.1:9"));
+        session.SetLibraryModel(QStringLiteral("Spruce"));
+        session.SetLastResult(0);
+        session.portHeld = false;
+        ASSERT_EQ(session.Tspl().Create(session.LibraryModel()), 0);
         tspl->clear();
     }
     void TearDown() override {
+        // The session's library objects go while the fake libraries are there.
+        windowSession = nullptr;
+        session.SetTarget({});
         esc.reset();
         cpcl.reset();
         tspl.reset();
@@ -80,9 +82,15 @@ protected:
         dialogs.reset();
         pellum::models::ClearModelListCache();
     }
+    // The printer the next window opens on, and the window already open
+    // (its own session) when there is one.
     void Select(const char* model, int family) {
-        pellum::current::CurrentModel = QString::fromLatin1(model);
-        pellum::current::CurrentFamily = family;
+        for (pellum::PrinterSession* s : {&session, windowSession}) {
+            if (!s)
+                continue;
+            s->SetModel(QString::fromLatin1(model));
+            s->SetFamily(family);
+        }
     }
     QString Msg(const char* key) const { return pellum::lang::Msg(QString::fromLatin1(key)); }
     QString Lang(const char* key) const { return pellum::lang::LangText(QString::fromLatin1(key)); }
@@ -99,6 +107,8 @@ protected:
     std::unique_ptr<pellum::test::DelayRecorder> delays;
     std::unique_ptr<pellum::test::FakePrinterLibrary> tspl;
     std::unique_ptr<pellum::test::FakePrinterLibrary> cpcl;
+    pellum::PrinterSession session;
+    pellum::PrinterSession* windowSession = nullptr;
     std::unique_ptr<pellum::test::FakePrinterLibrary> esc;
 };
 

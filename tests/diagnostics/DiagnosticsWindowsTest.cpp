@@ -93,7 +93,7 @@ TEST_F(RegisteredWindows, OpenModallyWithTheSelectedModelsPaperWidth) {
                     hint = l->text();
             modal->close();
         });
-        ASSERT_TRUE(pellum::OpenRegisteredWindow(QLatin1String(c.name), nullptr));
+        ASSERT_TRUE(pellum::OpenRegisteredWindow(QLatin1String(c.name), nullptr, session.Target()));
         EXPECT_EQ(seen, QLatin1String(c.name));
         if (c.hint) {
             EXPECT_EQ(hint, QLatin1String(c.hint));
@@ -110,11 +110,13 @@ protected:
         Open();
     }
     void TearDown() override {
+        windowSession = nullptr;
         w.reset();
         DiagnosticsTest::TearDown();
     }
     void Open() {
-        w = std::make_unique<T_frmCommandTest>();
+        w = std::make_unique<T_frmCommandTest>(session.Target());
+        windowSession = &w->Session();
         w->show();
         page1 = w->Page(0);
         rdoChar = Child<QRadioButton>(w.get(), "rdoChar");
@@ -156,6 +158,7 @@ TEST_F(CommandConsole, ShowCreatesTheEscPrinterWithoutConnecting) {
     EXPECT_TRUE(dialogs->messages.empty());
 
     // A failed create is shown with its code; the window stays open.
+    windowSession = nullptr;
     w.reset();
     esc->clear();
     esc->createResults = {4};
@@ -448,7 +451,7 @@ TEST_F(InformationWindow, ShowsTheThreeFacts) {
     Select(kBrisaModel, pellum::FamilyTSPL);
     tspl->serial = QByteArray("5851ABC");
     tspl->replies = {Hex("00003039"), Hex("010205")};
-    T_frmPrinterInformation w;
+    T_frmPrinterInformation w(session.Target());
     w.show();
     EXPECT_EQ(w.windowTitle(), Lang("FormPrinterInformation_Caption"));
     EXPECT_EQ(Child<QLabel>(&w, "lblProduceDate")->text(),
@@ -465,7 +468,7 @@ TEST_F(InformationWindow, ShowsTheThreeFacts) {
 
 TEST_F(InformationWindow, OpenFailureLeavesTheValuesEmpty) {
     tspl->openResults = {3};
-    T_frmPrinterInformation w;
+    T_frmPrinterInformation w(session.Target());
     w.show();
     EXPECT_EQ(Messages(), std::vector<QString>{Msg("_Err_OpenPort") + QStringLiteral(":3")});
     for (const char* name : {"lblProduceDateV", "lblPrintLengthV", "lblFirmwareVerV"})
@@ -479,7 +482,8 @@ class LabelWindow : public DiagnosticsTest {
 protected:
     void SetUp() override {
         DiagnosticsTest::SetUp();
-        w = std::make_unique<T_frmPrintTextLabel>(QStringLiteral("56"));
+        w = std::make_unique<T_frmPrintTextLabel>(session.Target(), QStringLiteral("56"));
+        windowSession = &w->Session();
         w->show();
         text = Child<QTextEdit>(w.get(), "txtPrintText");
         width = Child<QLineEdit>(w.get(), "txtPrintableWidth");
@@ -487,6 +491,7 @@ protected:
         print = Child<QPushButton>(w.get(), "btnPrint");
     }
     void TearDown() override {
+        windowSession = nullptr;
         w.reset();
         DiagnosticsTest::TearDown();
     }
@@ -572,7 +577,8 @@ class TextWindow : public DiagnosticsTest {
 protected:
     void SetUp() override {
         DiagnosticsTest::SetUp();
-        w = std::make_unique<T_frmPrintText>();
+        w = std::make_unique<T_frmPrintText>(session.Target());
+        windowSession = &w->Session();
         w->show();
         text = Child<QTextEdit>(w.get(), "txtPrintText");
         check = Child<QCheckBox>(w.get(), "CheckBox1");
@@ -580,6 +586,7 @@ protected:
         print = Child<QPushButton>(w.get(), "btnPrint");
     }
     void TearDown() override {
+        windowSession = nullptr;
         w.reset();
         DiagnosticsTest::TearDown();
     }

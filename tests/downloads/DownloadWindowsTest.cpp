@@ -6,12 +6,11 @@
 #include "downloads/FormGDL.h"
 #include "downloads/PacketDownload.h"
 
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Family.h"
 #include "core/Localization.h"
 #include "core/ModelLists.h"
 #include "core/OptionTables.h"
+#include "core/PrinterSession.h"
 #include "gui/GuiWindowRegistry.h"
 #include "platform/Delay.h"
 #include "settings/PrinterCMD.h"
@@ -71,17 +70,19 @@ QByteArray AckFor(const QByteArray& packet, std::uint16_t status = 0) {
 
 class DownloadWindows : public ::testing::Test {
 protected:
+    pellum::PrinterSession session;
     void SetUp() override {
         folder.makeCurrent();
         pellum::lang::LanguageId = QStringLiteral("1033");
         pellum::lang::LoadMessageTable();
         pellum::models::ClearModelListCache();
-        pellum::current::CurrentModel = QStringLiteral("PL-Kapok 420");
-        pellum::current::CurrentPort = QStringLiteral("NET,127.0.0.1:9");
-        pellum::current::CurrentFamily = pellum::FamilyTSPL;
-        ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
+        session.SetModel(QStringLiteral("PL-Kapok 420"));
+        session.SetPort(QStringLiteral("NET,127.0.0.1:9"));
+        session.SetFamily(pellum::FamilyTSPL);
+        session.SetLibraryModel(QStringLiteral("Spruce"));
+        ASSERT_EQ(session.Tspl().Create(QStringLiteral("Spruce")), 0);
         fake.clear();
-        PrinterCMD::PortHeld = false;
+        session.portHeld = false;
         DownloadState::DownloadCancelled = false;
         DownloadState::FreeCapacity = 0;
         // Waits are recorded and shortened to 1 ms, so that the progress
@@ -97,7 +98,7 @@ protected:
     void TearDown() override {
         WaitForDownloadThreads();
         pellum::SetDelayHook({});
-        PrinterCMD::PortHeld = false;
+        session.portHeld = false;
     }
     template <typename T> T* Find(QWidget* w, const char* name) {
         T* c = w->findChild<T*>(QLatin1String(name));
@@ -132,7 +133,7 @@ protected:
     // Opens the file window with the capacity replies of the storage memory.
     std::unique_ptr<pellum::TfrmDLFile> OpenFileWindow(const char* used, const char* remaining) {
         fake.replies = {GetValReply(used), GetValReply(remaining)};
-        auto w = std::make_unique<pellum::TfrmDLFile>();
+        auto w = std::make_unique<pellum::TfrmDLFile>(session.Target());
         w->show();
         return w;
     }
@@ -165,7 +166,7 @@ TEST_F(DownloadWindows, FileWindowShowsCapacityAndDownloadsAPicture) {
     EXPECT_TRUE(space->text().contains(QStringLiteral("2,048")) ||
                 space->text().contains(QStringLiteral("2048")));
     EXPECT_TRUE(fake.written().contains("getval \"use_capacity\"\r\n"));
-    EXPECT_TRUE(PrinterCMD::PortHeld); // the window's connection stays held
+    EXPECT_TRUE(w->Session().portHeld); // the window's connection stays held
     QPushButton* download = Find<QPushButton>(w.get(), "btnDLFile");
     EXPECT_EQ(download->text(), Text("msgDL"));
 
@@ -225,7 +226,7 @@ TEST_F(DownloadWindows, FileWindowShowsCapacityAndDownloadsAPicture) {
     EXPECT_EQ(Find<QProgressBar>(w.get(), "ProgressBar2")->value(), 2);
     EXPECT_EQ(Find<QLabel>(w.get(), "Label1")->text(), QStringLiteral("2"));
     EXPECT_EQ(DownloadState::FreeCapacity, 1047292);
-    EXPECT_FALSE(PrinterCMD::PortHeld);
+    EXPECT_FALSE(w->Session().portHeld);
     EXPECT_TRUE(Find<QPushButton>(w.get(), "btnGetAllImage")->isEnabled());
 }
 
@@ -287,7 +288,7 @@ TEST_F(DownloadWindows, FileWindowStopsBeforeSendingWhenAStepFails) {
         EXPECT_EQ(fake.written().contains("\"download\""), c.announced);
         EXPECT_TRUE(Packets().empty());
         EXPECT_EQ(Find<QPushButton>(w.get(), "btnDLFile")->text(), Text("msgDL"));
-        EXPECT_FALSE(PrinterCMD::PortHeld);
+        EXPECT_FALSE(w->Session().portHeld);
         EXPECT_FALSE(DownloadThreadsRunning());
     }
     // The wide picture passes at 300 dpi.
@@ -321,7 +322,7 @@ TEST_F(DownloadWindows, FileWindowListActions) {
     fake.replies = {GetValReply("R_A.GRF,E_LOGO.GRF")};
     Find<QPushButton>(w.get(), "btnGetAllImage")->click();
     ASSERT_EQ(list->topLevelItemCount(), 2);
-    EXPECT_FALSE(PrinterCMD::PortHeld);
+    EXPECT_FALSE(w->Session().portHeld);
 
     // Print and delete need a selection.
     dialogs.messages.clear();
@@ -394,11 +395,11 @@ TEST_F(DownloadWindows, ClosingTheFileWindowEndsItsDownload) {
     EXPECT_FALSE(DownloadThreadsRunning());
     EXPECT_LT(t.elapsed(), 3000);
     EXPECT_LE(Packets().size(), 1u);
-    EXPECT_FALSE(PrinterCMD::PortHeld);
+    EXPECT_EQ(fake.ops().back(), "destroy"); // the window's printer object goes with it
 }
 
 TEST_F(DownloadWindows, FirmwareWindowListsPackagesAndSendsOneStepPerTick) {
-    pellum::TfrmGDL w;
+    pellum::TfrmGDL w(session.Target());
     w.show();
     QTreeWidget* details = Find<QTreeWidget>(&w, "lvDetails");
     const QByteArray first = downloads_test::FirmwareRecord(3000, 1, "BOOT", "1.0") +
@@ -442,7 +443,7 @@ TEST_F(DownloadWindows, FirmwareWindowListsPackagesAndSendsOneStepPerTick) {
 }
 
 TEST_F(DownloadWindows, FirmwareWindowRefusesAPackageCutShortAndStopsOnARefusal) {
-    pellum::TfrmGDL w;
+    pellum::TfrmGDL w(session.Target());
     w.show();
     const QByteArray package = downloads_test::FirmwareRecord(2500, 3, "MAIN", "3.1");
     dialogs.fileNames = {Write(QStringLiteral("cut.pkg"), package.left(2000))};
@@ -475,16 +476,16 @@ TEST_F(DownloadWindows, FirmwareWindowRefusesAPackageCutShortAndStopsOnARefusal)
 }
 
 TEST_F(DownloadWindows, FontManagerListsDownloadsDeletesAndTests) {
-    pellum::current::CurrentFamily = pellum::FamilyZPL;
+    session.SetFamily(pellum::FamilyZPL);
     fake.replies = {GetValReply("E_ARIAL.TTF,R_SIMSUN.TTF"), GetValReply("100"),
                     GetValReply("500000")};
-    pellum::TfrmDLF w;
+    pellum::TfrmDLF w(session.Target());
     w.show();
     QTreeWidget* list = Find<QTreeWidget>(&w, "lvFonts");
     ASSERT_EQ(list->topLevelItemCount(), 2);
     EXPECT_EQ(Find<QComboBox>(&w, "cmbFontID")->currentIndex(), 1);
     EXPECT_TRUE(Find<QLabel>(&w, "lblSpace_Font")->isVisible());
-    EXPECT_FALSE(PrinterCMD::PortHeld);
+    EXPECT_FALSE(w.Session().portHeld);
     EXPECT_TRUE(Find<QPushButton>(&w, "btnTestFont")->isEnabled());
     EXPECT_FALSE(Find<QLineEdit>(&w, "txtPrintableWidth")->isVisible()); // TSPL only
 
@@ -535,15 +536,15 @@ TEST_F(DownloadWindows, FontManagerListsDownloadsDeletesAndTests) {
 }
 
 TEST_F(DownloadWindows, FontManagerLabelSizesForTspl) {
-    pellum::current::CurrentFamily = pellum::FamilyTSPL;
+    session.SetFamily(pellum::FamilyTSPL);
     fake.replies = {GetValReply(""), GetValReply("1"), GetValReply("2")};
-    pellum::TfrmDLF w;
+    pellum::TfrmDLF w(session.Target());
     w.show();
     QLineEdit* width = Find<QLineEdit>(&w, "txtPrintableWidth");
     QLineEdit* height = Find<QLineEdit>(&w, "txtPrintableHeigh");
     EXPECT_TRUE(width->isVisible());
     EXPECT_EQ(width->text(), QStringLiteral("30"));
-    const QString paper = OptionTables::GetPaperWidth();
+    const QString paper = OptionTables::GetPaperWidth(session.Model());
     EXPECT_EQ(Find<QLabel>(&w, "lblMultiple1")->text(),
               QStringLiteral("(10-") + paper + QStringLiteral(")mm"));
     width->setText(QStringLiteral("200"));
@@ -563,7 +564,7 @@ TEST_F(DownloadWindows, FontManagerLabelSizesForTspl) {
 }
 
 TEST_F(DownloadWindows, UserFontWindowRefusesLargeFilesAndSendsOnePacketPerTick) {
-    pellum::TfrmDLUF w;
+    pellum::TfrmDLUF w(session.Target());
     w.show();
     QLineEdit* file = Find<QLineEdit>(&w, "txtFileName");
     dialogs.fileNames = {Write(QStringLiteral("big.bin"), QByteArray(3133441, 'x'))};

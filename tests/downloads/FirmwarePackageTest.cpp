@@ -2,9 +2,8 @@
 // printer's status bytes, against a scripted printer library.
 #include "downloads/FirmwarePackage.h"
 
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Localization.h"
+#include "core/PrinterSession.h"
 
 #include "TestPictures.h"
 #include "TestSupport.h"
@@ -21,13 +20,15 @@ namespace {
 
 class FirmwareFixture : public ::testing::Test {
 protected:
+    pellum::PrinterSession session;
     void SetUp() override {
         folder.makeCurrent();
         pellum::lang::LanguageId = QStringLiteral("1033");
         pellum::lang::LoadMessageTable();
-        pellum::current::CurrentPort = QStringLiteral("NET,127.0.0.1:9");
-        ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
-        ASSERT_EQ(TsplOpenPort(pellum::current::CurrentPort), 0);
+        session.SetPort(QStringLiteral("NET,127.0.0.1:9"));
+        session.SetLibraryModel(QStringLiteral("Spruce"));
+        ASSERT_EQ(session.Tspl().Create(QStringLiteral("Spruce")), 0);
+        ASSERT_EQ(session.Tspl().Open(session.Port()), 0);
         fake.clear();
     }
     // Runs the sender to its end; the number of steps it took.
@@ -89,7 +90,7 @@ TEST_F(FirmwareFixture, PackageTravelsRecordByRecordWithItsStatusBytes) {
     const QByteArray second = FirmwareRecord(100, 2, "FONT", "B");
     fake.replies = {QByteArray(1, '\0'), QByteArray(1, '\0'), QByteArray(1, '\0')};
     DelayRecorder delays;
-    Sender s(first + second);
+    Sender s(session, first + second);
     std::vector<std::int64_t> steps;
     s.onStep = [&](std::int64_t n) { steps.push_back(n); };
     EXPECT_EQ(Run(s), Sender::Result::Done);
@@ -131,7 +132,7 @@ TEST_F(FirmwareFixture, TheStatusBytesAndTheirMessages) {
         dialogs.messages.clear();
         fake.replies = c.replies;
         DelayRecorder delays;
-        Sender s(package);
+        Sender s(session, package);
         EXPECT_EQ(Run(s), Sender::Result::Failed);
         EXPECT_EQ(Texts(), QStringList{c.message});
         EXPECT_FALSE(c.message.isEmpty());
@@ -144,7 +145,7 @@ TEST_F(FirmwareFixture, FinalStatusIsAwaitedForOneHundredAndOneReads) {
     const QByteArray package = FirmwareRecord(0, 1, "MAIN", "1");
     fake.replies = {QByteArray(1, '\0')};
     DelayRecorder delays;
-    Sender s(package);
+    Sender s(session, package);
     EXPECT_EQ(Run(s), Sender::Result::Failed);
     EXPECT_EQ(Texts(), QStringList{Msg("_Err_ReadData")});
     EXPECT_EQ(fake.callsOf("read").size(), 1u + 101u); // header status, final reads
@@ -158,7 +159,7 @@ TEST_F(FirmwareFixture, FinalStatusIsAwaitedForOneHundredAndOneReads) {
     for (int i = 0; i < 100; ++i)
         fake.replies.push_back(QByteArray());
     fake.replies.push_back(QByteArray(1, '\0'));
-    Sender late(package);
+    Sender late(session, package);
     EXPECT_EQ(Run(late), Sender::Result::Done);
     EXPECT_EQ(Texts(), QStringList{Msg("_DownloadSuccess")});
 }

@@ -2,10 +2,9 @@
 // printer library.
 #include "downloads/FontDownload.h"
 
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Family.h"
 #include "core/Localization.h"
+#include "core/PrinterSession.h"
 
 #include "TestSupport.h"
 
@@ -29,14 +28,16 @@ QByteArray AckFor(const QByteArray& packet, int checksumDelta = 0) {
 
 class UserFontFixture : public ::testing::Test {
 protected:
+    pellum::PrinterSession session;
     void SetUp() override {
         folder.makeCurrent();
         pellum::lang::LanguageId = QStringLiteral("1033");
         pellum::lang::LoadMessageTable();
-        pellum::current::CurrentPort = QStringLiteral("NET,127.0.0.1:9");
-        pellum::current::CurrentFamily = pellum::FamilyTSPL;
-        ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
-        ASSERT_EQ(TsplOpenPort(pellum::current::CurrentPort), 0);
+        session.SetPort(QStringLiteral("NET,127.0.0.1:9"));
+        session.SetFamily(pellum::FamilyTSPL);
+        session.SetLibraryModel(QStringLiteral("Spruce"));
+        ASSERT_EQ(session.Tspl().Create(QStringLiteral("Spruce")), 0);
+        ASSERT_EQ(session.Tspl().Open(session.Port()), 0);
         fake.clear();
     }
     QStringList Texts() const {
@@ -84,19 +85,19 @@ TEST(FontTestJob, LabelSizesStayInTheirRanges) {
 TEST_F(UserFontFixture, AnnouncementCarriesTheEncodingInLowerCase) {
     fake.replies = {QByteArray("OK")};
     DelayRecorder delays;
-    EXPECT_TRUE(AnnounceUserFont(QStringLiteral("BIG5")));
+    EXPECT_TRUE(AnnounceUserFont(session, QStringLiteral("BIG5")));
     EXPECT_EQ(fake.writes().at(0),
               QByteArray::fromHex("1B1C2620563120") + "do \"userfont_download\" \"big5\"\r\n");
     fake.clear();
     fake.replies = {QByteArray("NG")};
-    EXPECT_FALSE(AnnounceUserFont(QStringLiteral("GBK")));
+    EXPECT_FALSE(AnnounceUserFont(session, QStringLiteral("GBK")));
 }
 
 TEST_F(UserFontFixture, A2048ByteFontTravelsInThreeFilledPackets) {
     QByteArray font(2048, '\0');
     for (int i = 0; i < font.size(); ++i)
         font[i] = char(i);
-    UserFontSender s(font);
+    UserFontSender s(session, font);
     ASSERT_EQ(s.packetCount(), 3);
     for (std::uint32_t i = 0; i < 3; ++i)
         fake.replies.push_back(AckFor(PacketDownload::BuildDownloadPacket(
@@ -140,7 +141,7 @@ TEST_F(UserFontFixture, BadAcknowledgementsStopTheFont) {
         dialogs.messages.clear();
         fake.replies = {c.reply};
         DelayRecorder delays;
-        UserFontSender s(font);
+        UserFontSender s(session, font);
         EXPECT_EQ(s.Step(), UserFontSender::Result::Failed);
         EXPECT_EQ(Texts(), QStringList{c.message});
         EXPECT_NE(fake.ops().back(), "close");

@@ -4,10 +4,9 @@
 
 #include "downloads/FirmwarePackage.h"
 
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Family.h"
 #include "core/Localization.h"
+#include "core/PrinterSession.h"
 #include "platform/Delay.h"
 #include "settings/PrinterCMD.h"
 
@@ -49,20 +48,22 @@ QByteArray GetValReply(const char* text) {
 
 class PacketFixture : public ::testing::Test {
 protected:
+    pellum::PrinterSession session;
     void SetUp() override {
         folder.makeCurrent();
         pellum::lang::LanguageId = QStringLiteral("1033");
         pellum::lang::LoadMessageTable();
-        pellum::current::CurrentPort = QStringLiteral("NET,127.0.0.1:9");
-        pellum::current::CurrentFamily = pellum::FamilyTSPL;
-        ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
+        session.SetPort(QStringLiteral("NET,127.0.0.1:9"));
+        session.SetFamily(pellum::FamilyTSPL);
+        session.SetLibraryModel(QStringLiteral("Spruce"));
+        ASSERT_EQ(session.Tspl().Create(QStringLiteral("Spruce")), 0);
         fake.clear();
-        PrinterCMD::PortHeld = false;
+        session.portHeld = false;
         DownloadState::DownloadCancelled = false;
     }
     void TearDown() override {
         WaitForDownloadThreads();
-        PrinterCMD::PortHeld = false;
+        session.portHeld = false;
         pellum::SetDelayHook({});
     }
     // Prepares DownloadState for `data` as the window does before it starts.
@@ -196,21 +197,21 @@ TEST_F(PacketFixture, FileNamesCapacitiesAndStoredLists) {
 }
 
 TEST_F(PacketFixture, CapacityQueryUsesTheKeysOfTheChosenMemory) {
-    ASSERT_TRUE(PrinterCMD::CmdHoldOpen());
+    ASSERT_TRUE(PrinterCMD::CmdHoldOpen(session));
     fake.replies = {GetValReply("100"), GetValReply("4000000000")};
     CapacityInfo info;
-    ASSERT_TRUE(QueryCapacity(true, &info));
+    ASSERT_TRUE(QueryCapacity(session, true, &info));
     EXPECT_EQ(DownloadState::FreeCapacity, 4000000000LL); // above 32 bits
     const QByteArray sent = fake.written();
     EXPECT_TRUE(sent.contains("getval \"use_capacity_ram\"\r\n"));
     EXPECT_TRUE(sent.contains("getval \"remain_capacity_ram\"\r\n"));
     fake.clear();
     fake.replies = {GetValReply("100"), GetValReply("lots")};
-    EXPECT_FALSE(QueryCapacity(false, &info));
+    EXPECT_FALSE(QueryCapacity(session, false, &info));
     EXPECT_EQ(DownloadState::FreeCapacity, 0);
     EXPECT_TRUE(fake.written().contains("getval \"remain_capacity\"\r\n"));
     fake.replies = {GetValReply("")};
-    EXPECT_FALSE(QueryCapacity(false, &info));
+    EXPECT_FALSE(QueryCapacity(session, false, &info));
 }
 
 TEST_F(PacketFixture, AnnouncementNeedsExactlyOK) {
@@ -223,7 +224,8 @@ TEST_F(PacketFixture, AnnouncementNeedsExactlyOK) {
         fake.clear();
         fake.replies = {c.reply};
         DelayRecorder delays;
-        EXPECT_EQ(AnnounceDownload(kClassBitmaps, QStringLiteral("E_logo.GRF")), c.accepted);
+        EXPECT_EQ(AnnounceDownload(session, kClassBitmaps, QStringLiteral("E_logo.GRF")),
+                  c.accepted);
         EXPECT_EQ(fake.writes().at(0),
                   Hex("1B1C2620563120") + "do \"download\" \"bitmaps\" \"E_logo.GRF\"\r\n");
         ASSERT_FALSE(delays.waits().empty());
@@ -236,7 +238,7 @@ TEST_F(PacketFixture, SenderStreamsEveryPacketThenRefreshesListAndCapacity) {
     for (int i = 0; i < data.size(); ++i)
         data[i] = char(i * 7);
     Prepare(data);
-    ASSERT_TRUE(PrinterCMD::CmdHoldOpen());
+    ASSERT_TRUE(PrinterCMD::CmdHoldOpen(session));
     for (std::uint32_t i = 0; i < 3; ++i)
         fake.replies.push_back(AckFor(BuildDownloadPacket(data, i * 1024, i)));
     fake.replies.push_back(GetValReply("R_A.GRF,E_LOGO.GRF"));
@@ -247,7 +249,7 @@ TEST_F(PacketFixture, SenderStreamsEveryPacketThenRefreshesListAndCapacity) {
     CapacityInfo capacity;
     std::vector<std::string> order;
     TDLThread sender(
-        {kClassBitmaps, false, false},
+        session, {kClassBitmaps, false, false},
         {[&](const QString& l) { list = l; }, [&](const CapacityInfo& c) { capacity = c; },
          [&] { order.push_back("idle with " + std::to_string(dialogs.messages.size())); },
          [&](SendOutcome o) { order.push_back(o == SendOutcome::Completed ? "completed" : "?"); }});
@@ -263,7 +265,7 @@ TEST_F(PacketFixture, SenderStreamsEveryPacketThenRefreshesListAndCapacity) {
     EXPECT_EQ(Texts(), QStringList{Msg("_DownloadSuccess")});
     // Idle after the message, and the end last of all.
     EXPECT_EQ(order, (std::vector<std::string>{"idle with 1", "completed"}));
-    EXPECT_FALSE(PrinterCMD::PortHeld);
+    EXPECT_FALSE(session.portHeld);
     // 20 ms after each packet, then the pause before the list (getval waits
     // are the key-value protocol's own).
     const std::vector<int> waits = delays.waits();
@@ -296,7 +298,7 @@ TEST_F(PacketFixture, BadAcknowledgementsStopTheStream) {
         dialogs.messages.clear();
         DownloadState::DownloadCancelled = false;
         Prepare(data);
-        ASSERT_TRUE(PrinterCMD::CmdHoldOpen());
+        ASSERT_TRUE(PrinterCMD::CmdHoldOpen(session));
         fake.replies = {AckFor(BuildDownloadPacket(data, 0, 0))};
         if (!c.secondAck.isEmpty())
             fake.replies.push_back(c.secondAck);
@@ -306,13 +308,14 @@ TEST_F(PacketFixture, BadAcknowledgementsStopTheStream) {
         bool idle = false;
         SendOutcome finished = SendOutcome::Completed;
         TDLThread sender(
-            {}, {nullptr, nullptr, [&] { idle = true; }, [&](SendOutcome o) { finished = o; }});
+            session, {},
+            {nullptr, nullptr, [&] { idle = true; }, [&](SendOutcome o) { finished = o; }});
         EXPECT_EQ(sender.Execute(), SendOutcome::Failed);
         EXPECT_EQ(finished, SendOutcome::Failed);
         EXPECT_EQ(PacketsWritten().size(), 2u); // nothing after the second packet
         EXPECT_EQ(Texts(), QStringList{c.message});
         EXPECT_TRUE(DownloadState::DownloadCancelled);
-        EXPECT_FALSE(PrinterCMD::PortHeld);
+        EXPECT_FALSE(session.portHeld);
         EXPECT_FALSE(idle);                           // the button stays on cancel until pressed
         EXPECT_TRUE(fake.callsOf("readEof").empty()); // no list, no capacity
     }
@@ -321,7 +324,7 @@ TEST_F(PacketFixture, BadAcknowledgementsStopTheStream) {
 TEST_F(PacketFixture, CancellationStopsBothThreadsBetweenPackets) {
     const QByteArray data(10 * 1024, 'c');
     Prepare(data);
-    ASSERT_TRUE(PrinterCMD::CmdHoldOpen());
+    ASSERT_TRUE(PrinterCMD::CmdHoldOpen(session));
     for (std::uint32_t i = 0; i < 11; ++i)
         fake.replies.push_back(AckFor(BuildDownloadPacket(data, i * 1024, i)));
     // The user cancels while the third packet's acknowledgement is awaited.
@@ -332,17 +335,18 @@ TEST_F(PacketFixture, CancellationStopsBothThreadsBetweenPackets) {
     });
     std::vector<int> shown;
     std::mutex shownMutex;
-    StartDownloadThreads(std::make_unique<TDLInfoThread>([&](int kb) {
-                             std::lock_guard<std::mutex> lock(shownMutex);
-                             shown.push_back(kb);
-                         }),
-                         std::make_unique<TDLThread>(TDLThread::Options{}, TDLThread::Events{}));
+    StartDownloadThreads(
+        std::make_unique<TDLInfoThread>([&](int kb) {
+            std::lock_guard<std::mutex> lock(shownMutex);
+            shown.push_back(kb);
+        }),
+        std::make_unique<TDLThread>(session, TDLThread::Options{}, TDLThread::Events{}));
     WaitForDownloadThreads();
     EXPECT_FALSE(DownloadThreadsRunning());
     EXPECT_EQ(PacketsWritten().size(), 3u);
     EXPECT_TRUE(dialogs.messages.empty()); // a cancel says nothing
-    EXPECT_FALSE(PrinterCMD::PortHeld);
-    EXPECT_EQ(fake.ops().back(), "destroy"); // closed and released
+    EXPECT_FALSE(session.portHeld);
+    EXPECT_EQ(fake.ops().back(), "close"); // closed and released
     for (int kb : shown)
         EXPECT_LE(kb, 3);
 }
@@ -350,17 +354,18 @@ TEST_F(PacketFixture, CancellationStopsBothThreadsBetweenPackets) {
 TEST_F(PacketFixture, ProgressEndsOnTheLastPacket) {
     const QByteArray data(5000, 'p');
     Prepare(data);
-    ASSERT_TRUE(PrinterCMD::CmdHoldOpen());
+    ASSERT_TRUE(PrinterCMD::CmdHoldOpen(session));
     for (std::uint32_t i = 0; i < 5; ++i)
         fake.replies.push_back(AckFor(BuildDownloadPacket(data, i * 1024, i)));
     pellum::SetDelayHook([](int) { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
     std::vector<int> shown;
     std::mutex shownMutex;
-    StartDownloadThreads(std::make_unique<TDLInfoThread>([&](int kb) {
-                             std::lock_guard<std::mutex> lock(shownMutex);
-                             shown.push_back(kb);
-                         }),
-                         std::make_unique<TDLThread>(TDLThread::Options{}, TDLThread::Events{}));
+    StartDownloadThreads(
+        std::make_unique<TDLInfoThread>([&](int kb) {
+            std::lock_guard<std::mutex> lock(shownMutex);
+            shown.push_back(kb);
+        }),
+        std::make_unique<TDLThread>(session, TDLThread::Options{}, TDLThread::Events{}));
     WaitForDownloadThreads();
     ASSERT_FALSE(shown.empty());
     EXPECT_EQ(shown.back(), 5);

@@ -3,15 +3,14 @@
 // printer's journal shows which jobs and commands it recognised. pellumctl's
 // info and print-text run as separate processes against it too.
 #include "connection/PrinterLibraries.h"
-#include "connection/mdlPrinterLib_TSPL.h"
 #include "core/Localization.h"
+#include "core/PrinterSession.h"
 #include "diagnostics/FormCommandTest.h"
 #include "diagnostics/PrinterInformation.h"
 #include "diagnostics/TestPrintJobs.h"
 #include "settings/PrinterCMD.h"
 #include "shell/StartUp.h"
 
-#include "core/CurrentPrinter.h"
 #include "core/Family.h"
 
 #include "TestSupport.h"
@@ -55,13 +54,14 @@ bool Has(const std::string& line, const std::string& part) {
 
 class DiagnosticsAgainstVirtualPrinter : public ::testing::Test {
 protected:
+    pellum::PrinterSession session;
     void SetUp() override { ASSERT_TRUE(pellum::test::UseBuiltProgram()); }
     void Select(const QString& model, const VirtualPrinterProcess& vp, int family) {
-        pellum::current::CurrentModel = model;
-        pellum::current::SdkModel = QStringLiteral("Spruce");
-        pellum::current::CurrentPort = PortOf(vp);
-        pellum::current::CurrentFamily = family;
-        ASSERT_EQ(TsplCreatePrinter(pellum::current::SdkModel), 0);
+        session.SetModel(model);
+        session.SetLibraryModel(QStringLiteral("Spruce"));
+        session.SetPort(PortOf(vp));
+        session.SetFamily(family);
+        ASSERT_EQ(session.Tspl().Create(session.LibraryModel()), 0);
     }
     pellum::test::RecordingDialogs dialogs;
 };
@@ -75,8 +75,8 @@ TEST_F(DiagnosticsAgainstVirtualPrinter, LabelJobIsRecognised) {
         SCOPED_TRACE(c.model);
         auto vp = StartPrinter(c.model);
         Select(QString::fromLatin1(c.model), *vp, pellum::FamilyTSPL);
-        const auto outcome =
-            TestPrintJobs::PrintLabel(QStringLiteral("AB\nCD\n"), QStringLiteral("40"), "30");
+        const auto outcome = TestPrintJobs::PrintLabel(session, QStringLiteral("AB\nCD\n"),
+                                                       QStringLiteral("40"), "30");
         EXPECT_EQ(outcome.step, TestPrintJobs::Outcome::Done);
         std::string job;
         ASSERT_TRUE(vp->waitForKind("job-tspl", 3000, &job));
@@ -105,7 +105,7 @@ TEST_F(DiagnosticsAgainstVirtualPrinter, TextJobsOfTheOtherFamilies) {
         SCOPED_TRACE(c.kind);
         auto vp = StartPrinter(c.model);
         Select(QString::fromLatin1(c.model), *vp, c.family);
-        EXPECT_EQ(TestPrintJobs::PrintText(QStringLiteral("Hello"), 0).step,
+        EXPECT_EQ(TestPrintJobs::PrintText(session, QStringLiteral("Hello"), 0).step,
                   TestPrintJobs::Outcome::Done);
         std::string line;
         ASSERT_TRUE(vp->waitForKind(c.kind, 3000, &line));
@@ -114,7 +114,7 @@ TEST_F(DiagnosticsAgainstVirtualPrinter, TextJobsOfTheOtherFamilies) {
     // A model of "Send1B53First" puts the printer in standard mode first.
     auto vp = StartPrinter("PL-Maple 112");
     Select(QStringLiteral("PL-Maple 112"), *vp, pellum::FamilyESC);
-    EXPECT_EQ(TestPrintJobs::PrintText(QStringLiteral("Hi"), 65001).step,
+    EXPECT_EQ(TestPrintJobs::PrintText(session, QStringLiteral("Hi"), 65001).step,
               TestPrintJobs::Outcome::Done);
     ASSERT_TRUE(vp->waitForKind("text", 3000));
     std::vector<std::string> kinds;
@@ -144,7 +144,7 @@ TEST_F(DiagnosticsAgainstVirtualPrinter, PrinterInformationOfEachKind) {
         SCOPED_TRACE(c.model);
         auto vp = StartPrinter(c.model);
         Select(QString::fromLatin1(c.model), *vp, pellum::FamilyTSPL);
-        const PrinterInformation::Facts facts = PrinterInformation::ReadFacts();
+        const PrinterInformation::Facts facts = PrinterInformation::ReadFacts(session);
         ASSERT_TRUE(facts.opened);
         EXPECT_EQ(facts.serial, QString::fromLatin1(c.serial));
         EXPECT_EQ(facts.firmwareVersion, QString::fromLatin1(c.version));
@@ -165,7 +165,7 @@ TEST_F(DiagnosticsAgainstVirtualPrinter, PrinterInformationOfEachKind) {
 TEST_F(DiagnosticsAgainstVirtualPrinter, ConsoleExchangesRawBytes) {
     auto vp = StartPrinter("PL-Nutmeg 200");
     Select(QStringLiteral("PL-Nutmeg 200"), *vp, pellum::FamilyTSPL);
-    T_frmCommandTest w;
+    T_frmCommandTest w(session.Target());
     w.show();
     ASSERT_TRUE(dialogs.messages.empty());
     w.findChild<QCheckBox*>(QStringLiteral("chkSendAndRead"))->setChecked(true);

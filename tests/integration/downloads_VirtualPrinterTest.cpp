@@ -6,13 +6,12 @@
 #include "downloads/PacketDownload.h"
 
 #include "connection/PrinterLibraries.h"
-#include "connection/mdlPrinterLib_TSPL.h"
 #include "core/Localization.h"
+#include "core/PrinterSession.h"
 #include "platform/Delay.h"
 #include "settings/PrinterCMD.h"
 #include "shell/StartUp.h"
 
-#include "core/CurrentPrinter.h"
 #include "core/Family.h"
 
 #include "TestPictures.h"
@@ -52,6 +51,7 @@ struct CtlResult {
 
 class DownloadsAgainstVirtualPrinter : public ::testing::Test {
 protected:
+    pellum::PrinterSession session;
     void SetUp() override {
         pngDir = dir.filePath(QStringLiteral("png"));
         QDir().mkpath(pngDir);
@@ -207,18 +207,19 @@ protected:
     void TearDown() override {
         PacketDownload::WaitForDownloadThreads();
         pellum::SetDelayHook({});
-        PrinterCMD::PortHeld = false;
+        session.portHeld = false;
     }
     pellum::test::RecordingDialogs dialogs;
 };
 
 TEST_F(FileWindowAgainstVirtualPrinter, DownloadsAPictureAndListsIt) {
     StartPrinter("PL-Teal 300");
-    pellum::current::CurrentModel = model;
-    pellum::current::CurrentPort = Port();
-    pellum::current::CurrentFamily = pellum::FamilyTSPL;
-    ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
-    auto w = std::make_unique<pellum::TfrmDLFile>();
+    session.SetModel(model);
+    session.SetPort(Port());
+    session.SetFamily(pellum::FamilyTSPL);
+    session.SetLibraryModel(QStringLiteral("Spruce"));
+    ASSERT_EQ(session.Tspl().Create(QStringLiteral("Spruce")), 0);
+    auto w = std::make_unique<pellum::TfrmDLFile>(session.Target());
     w->show();
     ASSERT_TRUE(dialogs.messages.empty()) << dialogs.messages[0].text.toStdString();
     // 420 dots at 3.0 is 1260: wider than even a 300 dpi printer prints.
@@ -256,18 +257,19 @@ TEST_F(FileWindowAgainstVirtualPrinter, DownloadsAPictureAndListsIt) {
 
 TEST_F(FileWindowAgainstVirtualPrinter, UserFontAndStoredFontReachThePrinterIntact) {
     StartPrinter("PL-Kapok 420");
-    pellum::current::CurrentModel = model;
-    pellum::current::CurrentPort = Port();
-    pellum::current::CurrentFamily = pellum::FamilyTSPL;
-    ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
+    session.SetModel(model);
+    session.SetPort(Port());
+    session.SetFamily(pellum::FamilyTSPL);
+    session.SetLibraryModel(QStringLiteral("Spruce"));
+    ASSERT_EQ(session.Tspl().Create(QStringLiteral("Spruce")), 0);
 
     // A user font of exactly two packets' worth: three packets, FF filled.
     QByteArray font(2048, '\0');
     for (int i = 0; i < font.size(); ++i)
         font[i] = char(i * 5);
-    ASSERT_EQ(TsplOpenPort(pellum::current::CurrentPort), 0);
-    ASSERT_TRUE(FontDownload::AnnounceUserFont(QStringLiteral("BIG5")));
-    FontDownload::UserFontSender sender(font);
+    ASSERT_EQ(session.Tspl().Open(session.Port()), 0);
+    ASSERT_TRUE(FontDownload::AnnounceUserFont(session, QStringLiteral("BIG5")));
+    FontDownload::UserFontSender sender(session, font);
     FontDownload::UserFontSender::Result r;
     while ((r = sender.Step()) == FontDownload::UserFontSender::Result::Continue) {
     }
@@ -280,16 +282,17 @@ TEST_F(FileWindowAgainstVirtualPrinter, UserFontAndStoredFontReachThePrinterInta
 
     // A stored font through the packet engine of the font manager.
     using namespace PacketDownload;
-    ASSERT_TRUE(PrinterCMD::CmdHoldOpen());
-    ASSERT_TRUE(QueryCapacity(false, nullptr));
-    ASSERT_TRUE(AnnounceDownload(kClassFonts, QStringLiteral("E_TEST.TTF")));
+    ASSERT_TRUE(PrinterCMD::CmdHoldOpen(session));
+    ASSERT_TRUE(QueryCapacity(session, false, nullptr));
+    ASSERT_TRUE(AnnounceDownload(session, kClassFonts, QStringLiteral("E_TEST.TTF")));
     DownloadState::DownloadData = font;
     DownloadState::PacketSize = kPacketSize;
     DownloadState::PacketIndex = 0;
     DownloadState::PacketCount = PacketCountFor(font.size());
     DownloadState::DownloadCancelled = false;
     QString list;
-    TDLThread fonts({kClassFonts, false, true}, {[&](const QString& l) { list = l; }, {}, {}, {}});
+    TDLThread fonts(session, {kClassFonts, false, true},
+                    {[&](const QString& l) { list = l; }, {}, {}, {}});
     EXPECT_EQ(fonts.Execute(), SendOutcome::Completed);
     EXPECT_TRUE(list.contains(QStringLiteral("E_TEST.TTF"))) << list.toStdString();
     ASSERT_TRUE(vp->waitForKind("download-complete", 3000, &complete));
@@ -299,11 +302,12 @@ TEST_F(FileWindowAgainstVirtualPrinter, UserFontAndStoredFontReachThePrinterInta
 
 TEST_F(FileWindowAgainstVirtualPrinter, ACancelledDownloadLeavesTheWindowUsable) {
     StartPrinter("PL-Kapok 420");
-    pellum::current::CurrentModel = model;
-    pellum::current::CurrentPort = Port();
-    pellum::current::CurrentFamily = pellum::FamilyTSPL;
-    ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
-    auto w = std::make_unique<pellum::TfrmDLFile>();
+    session.SetModel(model);
+    session.SetPort(Port());
+    session.SetFamily(pellum::FamilyTSPL);
+    session.SetLibraryModel(QStringLiteral("Spruce"));
+    ASSERT_EQ(session.Tspl().Create(QStringLiteral("Spruce")), 0);
+    auto w = std::make_unique<pellum::TfrmDLFile>(session.Target());
     w->show();
     dialogs.fileNames = {
         Write(QStringLiteral("big.bmp"), downloads_test::MakeBmp(Frame(800, 400), 1, false))};
@@ -320,7 +324,7 @@ TEST_F(FileWindowAgainstVirtualPrinter, ACancelledDownloadLeavesTheWindowUsable)
     QApplication::processEvents();
     pellum::SetDelayHook([](int) { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
     EXPECT_TRUE(dialogs.messages.empty());
-    EXPECT_FALSE(PrinterCMD::PortHeld);
+    EXPECT_FALSE(w->Session().portHeld);
     const int packets = Count("download-packet");
     EXPECT_GE(packets, 5);
     EXPECT_LT(packets, 40);

@@ -4,15 +4,14 @@
 // test changes every control, presses Set, and the key store must then hold
 // what the controls show, with every line accepted and the printer restarted.
 #include "connection/PrinterLibraries.h"
-#include "connection/mdlPrinterLib_TSPL.h"
 #include "core/Localization.h"
 #include "core/OptionTables.h"
+#include "core/PrinterSession.h"
 #include "settings/PrinterCMD.h"
 #include "settings/windows/FormParaSet_Kapok.h"
 #include "settings/windows/FormParaSet_Larch.h"
 #include "shell/StartUp.h"
 
-#include "core/CurrentPrinter.h"
 #include "core/Family.h"
 
 #include "TestSupport.h"
@@ -142,8 +141,9 @@ QStringList Mismatches(QWidget* w, VirtualPrinterProcess& vp, bool larch, bool b
 
 class KvWindowsOnVirtualPrinter : public ::testing::Test {
 protected:
+    pellum::PrinterSession session;
     void SetUp() override { ASSERT_TRUE(pellum::test::UseBuiltProgram()); }
-    void TearDown() override { pellum::current::CurrentModel.clear(); }
+    void TearDown() override { session.SetModel(QString()); }
     pellum::test::RecordingDialogs dialogs;
 };
 
@@ -171,17 +171,18 @@ TEST_F(KvWindowsOnVirtualPrinter, CatalogueModelsRoundTrip) {
                 .toStdString(),
             {"--model", c.model, "--listen", "127.0.0.1:0"});
         ASSERT_TRUE(vp.start()) << vp.error();
-        pellum::current::CurrentModel = QString::fromLatin1(c.model);
-        pellum::current::CurrentPort = QStringLiteral("NET,127.0.0.1:%1").arg(vp.port());
-        pellum::current::CurrentFamily = pellum::FamilyTSPL;
-        ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
+        session.SetModel(QString::fromLatin1(c.model));
+        session.SetPort(QStringLiteral("NET,127.0.0.1:%1").arg(vp.port()));
+        session.SetFamily(pellum::FamilyTSPL);
+        session.SetLibraryModel(QStringLiteral("Spruce"));
+        ASSERT_EQ(session.Tspl().Create(QStringLiteral("Spruce")), 0);
         dialogs.messages.clear();
 
         std::unique_ptr<T_frmParaSet_Kapok> w;
         if (c.larch)
-            w = std::make_unique<T_frmParaSet_Larch>();
+            w = std::make_unique<T_frmParaSet_Larch>(session.Target());
         else
-            w = std::make_unique<T_frmParaSet_Kapok>();
+            w = std::make_unique<T_frmParaSet_Kapok>(session.Target());
         w->show();
         ASSERT_TRUE(dialogs.messages.empty()) << dialogs.messages[0].text.toStdString();
         ASSERT_TRUE(w->settingsRead());

@@ -2,14 +2,13 @@
 // key-value commands of pellumctl against the virtual printer on 127.0.0.1,
 // through the real printer libraries.
 #include "connection/PrinterLibraries.h"
-#include "connection/mdlPrinterLib_TSPL.h"
 #include "core/Localization.h"
+#include "core/PrinterSession.h"
 #include "settings/IdentityQueries.h"
 #include "settings/PrinterCMD.h"
-#include "shell/ServiceFunctions.h"
+#include "settings/ServiceFunctions.h"
 #include "shell/StartUp.h"
 
-#include "core/CurrentPrinter.h"
 #include "core/Family.h"
 
 #include "TestSupport.h"
@@ -46,12 +45,14 @@ QString PortOf(const VirtualPrinterProcess& vp) {
 
 class ShellAgainstVirtualPrinter : public ::testing::Test {
 protected:
+    pellum::PrinterSession session;
     void SetUp() override { ASSERT_TRUE(pellum::test::UseBuiltProgram()); }
     void Select(const QString& model, const VirtualPrinterProcess& vp) {
-        pellum::current::CurrentModel = model;
-        pellum::current::CurrentPort = PortOf(vp);
-        pellum::current::CurrentFamily = pellum::FamilyTSPL;
-        ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
+        session.SetModel(model);
+        session.SetPort(PortOf(vp));
+        session.SetFamily(pellum::FamilyTSPL);
+        session.SetLibraryModel(QStringLiteral("Spruce"));
+        ASSERT_EQ(session.Tspl().Create(QStringLiteral("Spruce")), 0);
     }
     pellum::test::RecordingDialogs dialogs;
 };
@@ -60,7 +61,7 @@ TEST_F(ShellAgainstVirtualPrinter, ServiceFunctionsSendTheirBytes) {
     struct Case {
         const char* model;
         int emulation; // -1: the model's own
-        std::function<void()> run;
+        std::function<void(pellum::PrinterSession&)> run;
         const char* kind; // the journal kind the printer records
         const char* hex;  // the bytes it received ("" = not checked)
         const char* key;  // key-value: the key of the "do" line
@@ -78,12 +79,12 @@ TEST_F(ShellAgainstVirtualPrinter, ServiceFunctionsSendTheirBytes) {
         {"PL-Maple 112", 0, ServiceFunctions::ModuleTest, "module-test", "1B 1B 04", ""},
         {"PL-Maple 80", 0, ServiceFunctions::ModuleTest, "module-test", "12 56", ""},
         {"PL-Kapok 420", -1, ServiceFunctions::ModuleTest, "do", "", "tph_test_page"},
-        {"PL-Maple 80", 0, [] { ServiceFunctions::FactoryDefault(); }, "factory-default",
-         "1B 1B 20", ""},
-        {"PL-Maple 80", 1, [] { ServiceFunctions::FactoryDefault(); }, "factory-default",
-         "1B 21 52", ""},
-        {"PL-Kapok 420", -1, [] { ServiceFunctions::FactoryDefault(); }, "do", "",
-         "factory_default"},
+        {"PL-Maple 80", 0, [](pellum::PrinterSession& s) { ServiceFunctions::FactoryDefault(s); },
+         "factory-default", "1B 1B 20", ""},
+        {"PL-Maple 80", 1, [](pellum::PrinterSession& s) { ServiceFunctions::FactoryDefault(s); },
+         "factory-default", "1B 21 52", ""},
+        {"PL-Kapok 420", -1, [](pellum::PrinterSession& s) { ServiceFunctions::FactoryDefault(s); },
+         "do", "", "factory_default"},
         {"PL-Kapok 420", -1, ServiceFunctions::SensorGraph, "do", "", "graph_sensor"},
     };
     for (const Case& c : cases) {
@@ -94,12 +95,12 @@ TEST_F(ShellAgainstVirtualPrinter, ServiceFunctionsSendTheirBytes) {
         auto vp = StartPrinter(c.model, extra);
         Select(QString::fromLatin1(c.model), *vp);
         dialogs.messages.clear();
-        ASSERT_TRUE(ServiceFunctions::OpenForFunction());
+        ASSERT_TRUE(ServiceFunctions::OpenForFunction(session));
         if (c.emulation >= 0) {
-            EXPECT_EQ(pellum::current::CurrentFamily, c.emulation);
+            EXPECT_EQ(session.Family(), c.emulation);
         }
-        c.run();
-        EXPECT_EQ(pellum::current::LastResultCode, 0);
+        c.run(session);
+        EXPECT_EQ(session.LastResult(), 0);
         EXPECT_TRUE(dialogs.messages.empty());
         std::string line;
         ASSERT_TRUE(vp->waitForKind(c.kind, 3000, &line));
@@ -127,8 +128,8 @@ TEST_F(ShellAgainstVirtualPrinter, CancelledFactoryDefaultsSendNothing) {
     auto vp = StartPrinter("PL-Maple 80", {"--emulation", "0"});
     Select(QStringLiteral("PL-Maple 80"), *vp);
     dialogs.confirmAnswers = {false};
-    ASSERT_TRUE(ServiceFunctions::OpenForFunction());
-    EXPECT_FALSE(ServiceFunctions::FactoryDefault());
+    ASSERT_TRUE(ServiceFunctions::OpenForFunction(session));
+    EXPECT_FALSE(ServiceFunctions::FactoryDefault(session));
     ASSERT_TRUE(vp->waitForKind("disconnect", 3000));
     EXPECT_FALSE(vp->waitForKind("factory-default", 300));
 }
@@ -137,28 +138,28 @@ TEST_F(ShellAgainstVirtualPrinter, IdentityOfBothKindsAndTheFirmwareRule) {
     {
         auto vp = StartPrinter("PL-Sumac 330", {"--version", "1.2.5.3"});
         Select(QStringLiteral("PL-Sumac 330"), *vp);
-        EXPECT_TRUE(IdentityQueries::CheckFirmwareVersion(QStringLiteral("1.0.0")));
-        EXPECT_FALSE(IdentityQueries::CheckFirmwareVersion(QStringLiteral("1.3.0")));
-        ASSERT_EQ(TsplOpenPort(pellum::current::CurrentPort), 0);
-        EXPECT_EQ(IdentityQueries::ReadFirmwareVersion(), QStringLiteral("V 1.2.5.Beta3"));
-        EXPECT_TRUE(IdentityQueries::ReadPrintedLength().endsWith(QStringLiteral(" (m)")));
-        EXPECT_FALSE(IdentityQueries::ReadSerialNumber().isEmpty());
-        TsplClosePort();
+        EXPECT_TRUE(IdentityQueries::CheckFirmwareVersion(session, QStringLiteral("1.0.0")));
+        EXPECT_FALSE(IdentityQueries::CheckFirmwareVersion(session, QStringLiteral("1.3.0")));
+        ASSERT_EQ(session.Tspl().Open(session.Port()), 0);
+        EXPECT_EQ(IdentityQueries::ReadFirmwareVersion(session), QStringLiteral("V 1.2.5.Beta3"));
+        EXPECT_TRUE(IdentityQueries::ReadPrintedLength(session).endsWith(QStringLiteral(" (m)")));
+        EXPECT_FALSE(IdentityQueries::ReadSerialNumber(session).isEmpty());
+        session.Tspl().Close();
     }
     {
         auto vp = StartPrinter("PL-Poplar 460", {"--version", "0.9.0"});
         Select(QStringLiteral("PL-Poplar 460"), *vp);
-        EXPECT_FALSE(IdentityQueries::CheckFirmwareVersion(QStringLiteral("1.0.0")));
+        EXPECT_FALSE(IdentityQueries::CheckFirmwareVersion(session, QStringLiteral("1.0.0")));
     }
     {
         auto vp = StartPrinter("PL-Kapok 420", {"--emulation", "5"});
         Select(QStringLiteral("PL-Kapok 420"), *vp);
-        ASSERT_TRUE(PrinterCMD::CmdOpen());
-        EXPECT_EQ(IdentityQueries::QueryEmulation(), 5);
-        const QString version = PrinterCMD::CmdGetVal(QStringLiteral("version"));
-        EXPECT_EQ(IdentityQueries::ReadFirmwareVersion(), version);
-        EXPECT_TRUE(IdentityQueries::ReadPrintedLength().endsWith(QLatin1Char('m')));
-        PrinterCMD::CmdClose();
+        ASSERT_TRUE(PrinterCMD::CmdOpen(session));
+        EXPECT_EQ(IdentityQueries::QueryEmulation(session), 5);
+        const QString version = PrinterCMD::CmdGetVal(session, QStringLiteral("version"));
+        EXPECT_EQ(IdentityQueries::ReadFirmwareVersion(session), version);
+        EXPECT_TRUE(IdentityQueries::ReadPrintedLength(session).endsWith(QLatin1Char('m')));
+        PrinterCMD::CmdClose(session);
     }
 }
 

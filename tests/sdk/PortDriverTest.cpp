@@ -192,19 +192,22 @@ TEST_P(PortDriverTest, CloseReleasesThePortAndLaterTransfersSayNotOpen) {
     EXPECT_EQ(sdk::ClosePort(handle_), PELLUM_OK); // closing twice is harmless
 }
 
-TEST_P(PortDriverTest, OpenThroughTheSameHandleAfterDestroyWorks) {
+TEST_P(PortDriverTest, DestroyClosesThePortAndRefusesTheStaleHandle) {
     OpenOrFail();
     const PellumHandle before = handle_;
     ASSERT_EQ(sdk::DestroyPrinter(&handle_), PELLUM_OK);
     EXPECT_EQ(handle_, before) << "the caller's handle keeps its value";
     EXPECT_TRUE(peer_->SeesClose(2000)) << "destroy closes the port";
-    OpenOrFail();
-    ASSERT_EQ(Write(ToBytes("again")), PELLUM_OK);
-    EXPECT_EQ(peer_->Receive(5, 2000), ToBytes("again"));
-    peer_->Send(ToBytes("ok"));
-    Bytes got;
-    ASSERT_EQ(Read(2, got), PELLUM_OK);
-    EXPECT_EQ(got, ToBytes("ok"));
+    EXPECT_EQ(Open(handle_), PELLUM_ERR_BAD_HANDLE) << "the object is freed";
+    EXPECT_EQ(Write(ToBytes("again")), PELLUM_ERR_BAD_HANDLE);
+    EXPECT_EQ(sdk::DestroyPrinter(&handle_), PELLUM_ERR_BAD_HANDLE);
+    // A new object gets a new handle value, so the stale one stays refused.
+    PellumHandle fresh = nullptr;
+    ASSERT_EQ(sdk::CreatePrinter(&fresh, u"Spruce"), PELLUM_OK);
+    EXPECT_NE(fresh, before);
+    EXPECT_EQ(Open(handle_), PELLUM_ERR_BAD_HANDLE);
+    sdk::DestroyPrinter(&fresh);
+    handle_ = nullptr;
 }
 
 // Device ports only: a TCP printer accepts several connections.

@@ -56,12 +56,14 @@ TEST(PrinterObjectTest, EachCreateGivesItsOwnObjectWithItsModelName) {
     EXPECT_NE(a, b);
     EXPECT_EQ(sdk::ModelName(a), u"Spruce \u00e9");
     EXPECT_EQ(sdk::ModelName(b), u"");
-    // A destroyed object keeps answering (it may be opened again).
+    // A destroyed object is gone: its handle is refused, the other object
+    // is untouched.
     ASSERT_EQ(sdk::DestroyPrinter(&a), PELLUM_OK);
-    EXPECT_EQ(sdk::ClosePort(a), PELLUM_OK);
     std::uint8_t byte = 0;
-    EXPECT_EQ(sdk::WriteData(a, &byte, 1), PELLUM_ERR_NOT_OPEN);
-    EXPECT_EQ(sdk::DestroyPrinter(&a), PELLUM_OK);
+    EXPECT_EQ(sdk::ClosePort(a), PELLUM_ERR_BAD_HANDLE);
+    EXPECT_EQ(sdk::WriteData(a, &byte, 1), PELLUM_ERR_BAD_HANDLE);
+    EXPECT_EQ(sdk::DestroyPrinter(&a), PELLUM_ERR_BAD_HANDLE);
+    EXPECT_EQ(sdk::ModelName(b), u"");
     sdk::DestroyPrinter(&b);
 }
 
@@ -155,7 +157,7 @@ TEST(PrinterObjectTest, CloseFromAnotherThreadWaitsForARunningReadToEnd) {
     EXPECT_EQ(count, 0);
     EXPECT_TRUE(peer.SeesClose(2000));
     std::uint8_t byte = 0;
-    EXPECT_EQ(sdk::WriteData(handle, &byte, 1), PELLUM_ERR_NOT_OPEN);
+    EXPECT_EQ(sdk::WriteData(handle, &byte, 1), PELLUM_ERR_BAD_HANDLE);
 }
 
 } // namespace

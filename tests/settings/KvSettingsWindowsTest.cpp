@@ -2,11 +2,10 @@
 // library: the getval lines asked when shown, what the controls show, the
 // exact setval lines sent by Set and the restart, the refusals, the key
 // filters, the leave-field checks and the window's own geometry rules.
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Family.h"
 #include "core/Localization.h"
 #include "core/ModelLists.h"
+#include "core/PrinterSession.h"
 #include "gui/GuiWindowRegistry.h"
 #include "settings/KvSettings.h"
 #include "settings/PrinterCMD.h"
@@ -85,6 +84,7 @@ Script KapokPrinter() {
 
 class KvWindows : public ::testing::Test {
 protected:
+    pellum::PrinterSession session;
     void SetUp() override {
         folder.writeFile(QStringLiteral("PrinterTypeList_Label.ini"),
                          "[ParameterSet]\n"
@@ -101,15 +101,16 @@ protected:
         pellum::models::ClearModelListCache();
         pellum::lang::LanguageId = QStringLiteral("1033");
         pellum::lang::LoadMessageTable();
-        ASSERT_EQ(TsplCreatePrinter(QStringLiteral("PL")), 0);
+        session.SetLibraryModel(QStringLiteral("PL"));
+        ASSERT_EQ(session.Tspl().Create(QStringLiteral("PL")), 0);
         fake.clear();
-        pellum::current::CurrentPort = QStringLiteral("NET,127.0.0.1:9");
-        pellum::current::CurrentFamily = pellum::FamilyTSPL;
-        pellum::current::CurrentModel = QStringLiteral("KvPlain");
-        PrinterCMD::PortHeld = false;
+        session.SetPort(QStringLiteral("NET,127.0.0.1:9"));
+        session.SetFamily(pellum::FamilyTSPL);
+        session.SetModel(QStringLiteral("KvPlain"));
+        session.portHeld = false;
     }
     void TearDown() override {
-        pellum::current::CurrentModel.clear();
+        session.SetModel(QString());
         pellum::models::ClearModelListCache();
     }
 
@@ -117,7 +118,7 @@ protected:
         fake.replies.clear();
         for (const auto& [key, reply] : script)
             fake.replies.push_back(QByteArray(reply) + '\0');
-        auto w = std::make_unique<Window>();
+        auto w = std::make_unique<Window>(session.Target());
         w->show();
         return w;
     }
@@ -171,10 +172,12 @@ TEST_F(KvWindows, KapokShowsEverySettingAndSetSendsThemBackAndRestarts) {
     auto w = Open<T_frmParaSet_Kapok>(script);
     ASSERT_TRUE(dialogs.messages.empty()) << dialogs.messages[0].text.toStdString();
     EXPECT_EQ(fake.writes(), Asked(script));
-    // One connection for the whole read, closed and released at its end.
+    // The window's own printer object, one connection for the whole read,
+    // closed and released at its end.
     Ops ops = fake.ops();
-    EXPECT_EQ(ops.front(), "open");
-    EXPECT_EQ(Ops(ops.end() - 2, ops.end()), (Ops{"close", "destroy"}));
+    ASSERT_GE(ops.size(), 4u);
+    EXPECT_EQ(Ops(ops.begin(), ops.begin() + 2), (Ops{"create", "open"}));
+    EXPECT_EQ(ops.back(), "close");
     // Each getval waits 50 ms before its read.
     EXPECT_EQ(delays.waits(), std::vector<int>(script.size(), 50));
 
@@ -250,14 +253,14 @@ TEST_F(KvWindows, KapokShowsEverySettingAndSetSendsThemBackAndRestarts) {
     EXPECT_EQ(fake.writes(), expected);
     Ops setOps = {"open"};
     setOps.insert(setOps.end(), expected.size() - 1, "write");
-    setOps.insert(setOps.end(), {"close", "destroy", "open", "write", "close", "destroy"});
+    setOps.insert(setOps.end(), {"close", "open", "write", "close"});
     EXPECT_EQ(fake.ops(), setOps);
     EXPECT_TRUE(dialogs.messages.empty()); // no success message
     EXPECT_FALSE(w->isVisible());
 }
 
 TEST_F(KvWindows, LarchReadsTheRibbonSwitchAndWritesTheEmulationFirst) {
-    pellum::current::CurrentModel = QStringLiteral("KvEpl");
+    session.SetModel(QStringLiteral("KvEpl"));
     Script script = KapokPrinter();
     script[0].second = "1.02.04"; // not 1.00: the other platen key
     script[1].second = "epl";
@@ -312,7 +315,7 @@ TEST_F(KvWindows, OpenFailureShowsTheMessageReadsNothingAndSetOnlyCloses) {
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text,
               pellum::lang::Msg(QStringLiteral("_Err_OpenPort")) + QStringLiteral(":-6"));
-    EXPECT_EQ(fake.ops(), (Ops{"open"}));
+    EXPECT_EQ(fake.ops(), (Ops{"create", "open"}));
     EXPECT_FALSE(w->settingsRead());
     // Texts and defaults are shown all the same.
     EXPECT_EQ(Find<QPushButton>(w.get(), "btnSet")->text(),
@@ -367,7 +370,7 @@ TEST_F(KvWindows, LayoutRulesOfTheModelLists) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.model) + (c.larch ? " Larch" : " Kapok"));
-        pellum::current::CurrentModel = QString::fromLatin1(c.model);
+        session.SetModel(QString::fromLatin1(c.model));
         std::unique_ptr<QWidget> w;
         if (c.larch)
             w = Open<T_frmParaSet_Larch>({});
@@ -450,7 +453,7 @@ TEST_F(KvWindows, LeavingAFieldChecksItsRange) {
     EXPECT_EQ(tear->text(), QStringLiteral("999"));
 
     // Larch: each address edit checks itself, the tear-off its fixed range.
-    pellum::current::CurrentModel = QStringLiteral("KvEpl");
+    session.SetModel(QStringLiteral("KvEpl"));
     auto larch = Open<T_frmParaSet_Larch>(KapokPrinter());
     QLineEdit* mask = Find<QLineEdit>(larch.get(), "txtSubnet4");
     QLineEdit* tear2 = Find<QLineEdit>(larch.get(), "txtTearOff");

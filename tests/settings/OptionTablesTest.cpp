@@ -1,8 +1,8 @@
 // The option tables: selection fallbacks, code extraction, the speed and
 // paper-width classes from the model lists, and the code-page tables.
 #include "core/OptionTables.h"
-#include "core/CurrentPrinter.h"
 #include "core/ModelLists.h"
+#include "core/PrinterSession.h"
 
 #include "TestSupport.h"
 
@@ -136,6 +136,7 @@ TEST(OptionTables, KvWordListSelectsOrAnswersTheWord) {
 }
 
 TEST(OptionTables, SpeedAndPaperWidthFollowTheModelLists) {
+    pellum::PrinterSession session;
     pellum::test::TempProgramFolder folder(false);
     folder.writeFile(QStringLiteral("PrinterTypeList_Label.ini"),
                      "[ParameterSet]\n"
@@ -162,10 +163,9 @@ TEST(OptionTables, SpeedAndPaperWidthFollowTheModelLists) {
         FillSpeedList(l, QString::fromLatin1(c.model));
         EXPECT_EQ(l.items, c.speeds) << c.model;
         EXPECT_EQ(l.selected, 0);
-        pellum::current::CurrentModel = QString::fromLatin1(c.model);
-        EXPECT_EQ(GetPaperWidth(), QString::fromLatin1(c.width)) << c.model;
+        EXPECT_EQ(GetPaperWidth(QString::fromLatin1(c.model)), QString::fromLatin1(c.width))
+            << c.model;
     }
-    pellum::current::CurrentModel.clear();
 }
 
 TEST(OptionTables, FillNumberListHoldsZeroToN) {

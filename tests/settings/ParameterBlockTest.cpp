@@ -1,10 +1,9 @@
 // The parameter-block exchanges against a scripted printer library, and the
 // field encodings of the block.
 #include "settings/ParameterBlock.h"
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Family.h"
 #include "core/Localization.h"
+#include "core/PrinterSession.h"
 #include "settings/FieldCodec.h"
 
 #include "TestSupport.h"
@@ -44,16 +43,18 @@ std::vector<std::int32_t> ReadSizes(const FakePrinterLibrary& fake) {
 
 class BlockExchange : public ::testing::Test {
 protected:
+    pellum::PrinterSession session;
     void SetUp() override {
         folder.makeCurrent();
         pellum::lang::LanguageId = QStringLiteral("1033");
         pellum::lang::LoadMessageTable();
-        ASSERT_EQ(TsplCreatePrinter(QStringLiteral("PL")), 0);
+        session.SetLibraryModel(QStringLiteral("PL"));
+        ASSERT_EQ(session.Tspl().Create(QStringLiteral("PL")), 0);
         fake.clear();
-        pellum::current::CurrentPort = QStringLiteral("NET,127.0.0.1:9");
-        pellum::current::CurrentFamily = pellum::FamilyTSPL;
+        session.SetPort(QStringLiteral("NET,127.0.0.1:9"));
+        session.SetFamily(pellum::FamilyTSPL);
     }
-    void TearDown() override { pellum::current::CurrentFamily = pellum::FamilyTSPL; }
+    void TearDown() override { session.SetFamily(pellum::FamilyTSPL); }
 
     TempProgramFolder folder;
     FakePrinterLibrary fake;
@@ -89,12 +90,12 @@ TEST_F(BlockExchange, CompleteReplyPerFamily) {
     for (const Case& c : cases) {
         fake.clear();
         delays.clear();
-        pellum::current::CurrentFamily = c.family;
+        session.SetFamily(c.family);
         const ParameterBlock sent = RandomBlock(7);
         fake.replies = {Bytes(sent)};
         ParameterBlock got{};
         QString message;
-        ReadParameterBlock(got, message);
+        ReadParameterBlock(session, got, message);
         EXPECT_EQ(message, QStringLiteral("OK"));
         EXPECT_EQ(got, sent);
         EXPECT_EQ(fake.written(), c.command);
@@ -113,7 +114,7 @@ TEST_F(BlockExchange, SplitReplyIsCompletedByAskingForWhatIsMissing) {
     fake.replies = {all.left(200), QByteArray(), all.mid(200)};
     ParameterBlock got{};
     QString message;
-    ReadParameterBlock(got, message);
+    ReadParameterBlock(session, got, message);
     EXPECT_EQ(message, QStringLiteral("OK"));
     EXPECT_EQ(got, sent);
     const auto sizes = ReadSizes(fake);
@@ -134,7 +135,7 @@ TEST_F(BlockExchange, ReplyMissingOnlyItsLastByteIsCompletedToo) {
     fake.replies = {all.left(255), QByteArray(), all.mid(255)};
     ParameterBlock got{};
     QString message;
-    ReadParameterBlock(got, message);
+    ReadParameterBlock(session, got, message);
     EXPECT_EQ(message, QStringLiteral("OK"));
     EXPECT_EQ(got, sent);
     EXPECT_EQ(ReadSizes(fake).back(), 1);
@@ -171,7 +172,7 @@ TEST_F(BlockExchange, FailuresLeaveTheBlockUntouched) {
         const ParameterBlock before = got;
         QString message;
         QString key;
-        ReadParameterBlock(got, message, &key);
+        ReadParameterBlock(session, got, message, &key);
         EXPECT_EQ(key, QString::fromLatin1(c.key)) << c.name;
         EXPECT_EQ(message, pellum::lang::Msg(QString::fromLatin1(c.key))) << c.name;
         EXPECT_FALSE(message.isEmpty()) << c.name;
@@ -190,7 +191,7 @@ TEST_F(BlockExchange, OpenResultFiveCountsAsOpened) {
     fake.openResults = {5, 5}; // the reopen answers 5 as well
     ParameterBlock got{};
     QString message;
-    ReadParameterBlock(got, message);
+    ReadParameterBlock(session, got, message);
     EXPECT_EQ(message, QStringLiteral("OK"));
     EXPECT_EQ(got, sent);
 }
@@ -207,12 +208,12 @@ TEST_F(BlockExchange, WriteSendsCommandThenSealedCopy) {
     for (const Case& c : cases) {
         fake.clear();
         delays.clear();
-        pellum::current::CurrentFamily = c.family;
+        session.SetFamily(c.family);
         ParameterBlock block = RandomBlock(21);
         block[254] = 0x12; // whatever the caller has there is replaced
         block[255] = 0x34;
         const ParameterBlock callers = block;
-        ASSERT_TRUE(WriteParameterBlock(block));
+        ASSERT_TRUE(WriteParameterBlock(session, block));
         EXPECT_EQ(block, callers);
         const auto writes = fake.writes();
         ASSERT_EQ(writes.size(), 2u);
@@ -229,7 +230,7 @@ TEST_F(BlockExchange, WriteSendsCommandThenSealedCopy) {
 TEST_F(BlockExchange, WriteFailures) {
     const ParameterBlock block = RandomBlock(2);
     fake.openResults = {3};
-    EXPECT_FALSE(WriteParameterBlock(block));
+    EXPECT_FALSE(WriteParameterBlock(session, block));
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].kind, pellum::MessageKind::Error);
     EXPECT_EQ(dialogs.messages[0].title, pellum::lang::Msg(QStringLiteral("_MSG_Title_Error")));
@@ -239,13 +240,13 @@ TEST_F(BlockExchange, WriteFailures) {
 
     fake.clear();
     fake.writeResults = {4};
-    EXPECT_FALSE(WriteParameterBlock(block));
+    EXPECT_FALSE(WriteParameterBlock(session, block));
     EXPECT_EQ(fake.writes().size(), 1u); // the block is not sent
     EXPECT_EQ(fake.ops().back(), "close");
 
     fake.clear();
     fake.writeResults = {0, 4};
-    EXPECT_FALSE(WriteParameterBlock(block));
+    EXPECT_FALSE(WriteParameterBlock(session, block));
     EXPECT_EQ(fake.writes().size(), 2u);
     EXPECT_EQ(fake.ops().back(), "close");
     EXPECT_EQ(dialogs.messages.size(), 1u); // only the open failure was shown

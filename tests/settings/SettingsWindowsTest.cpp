@@ -6,12 +6,11 @@
 // Set and compares the block the printer received with the expected one. The
 // expectations come from this file's own table of controls, offsets and
 // encodings per window, written independently of the program's tables.
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Family.h"
 #include "core/Localization.h"
 #include "core/ModelLists.h"
 #include "core/OptionTables.h"
+#include "core/PrinterSession.h"
 #include "settings/ParameterBlock.h"
 #include "settings/windows/FormParaSetWindows.h"
 
@@ -48,6 +47,7 @@ namespace {
 
 class SettingsWindows : public ::testing::Test {
 protected:
+    pellum::PrinterSession session;
     void SetUp() override {
         App();
         folder.writeFile(QStringLiteral("PrinterTypeList_Label.ini"), kModelLists);
@@ -55,15 +55,16 @@ protected:
         pellum::models::ClearModelListCache();
         pellum::lang::LanguageId = QStringLiteral("1033");
         pellum::lang::LoadMessageTable();
-        ASSERT_EQ(TsplCreatePrinter(QStringLiteral("PL")), 0);
+        session.SetLibraryModel(QStringLiteral("PL"));
+        ASSERT_EQ(session.Tspl().Create(QStringLiteral("PL")), 0);
         fake.clear();
-        pellum::current::CurrentPort = QStringLiteral("NET,127.0.0.1:9");
-        pellum::current::CurrentFamily = pellum::FamilyTSPL;
-        pellum::current::CurrentModel = QStringLiteral("ModelBT");
+        session.SetPort(QStringLiteral("NET,127.0.0.1:9"));
+        session.SetFamily(pellum::FamilyTSPL);
+        session.SetModel(QStringLiteral("ModelBT"));
     }
     void TearDown() override {
-        pellum::current::CurrentFamily = pellum::FamilyTSPL;
-        pellum::current::CurrentModel.clear();
+        session.SetFamily(pellum::FamilyTSPL);
+        session.SetModel(QString());
     }
 
     // Opens the window on `block` (Maple first answers the emulation query).
@@ -73,7 +74,7 @@ protected:
         if (className == QLatin1String("T_frmParaSet_Maple"))
             fake.replies.push_back(QByteArray(1, '\0')); // emulation 0: ESC commands
         fake.replies.push_back(ToBytes(block));
-        auto w = pellum::CreateSettingsWindow(className);
+        auto w = pellum::CreateSettingsWindow(className, session.Target());
         EXPECT_NE(w, nullptr) << className.toStdString();
         if (w)
             w->show();
@@ -110,7 +111,7 @@ TEST_F(SettingsWindows, EveryWindowShowsAndStoresItsFields) {
         SCOPED_TRACE(wc.className);
         fake.clear();
         dialogs.messages.clear();
-        pellum::current::CurrentFamily = pellum::FamilyTSPL;
+        session.SetFamily(pellum::FamilyTSPL);
         const ParameterBlock initial = RandomBlock(++seed);
         auto w = Open(QString::fromLatin1(wc.className), initial);
         ASSERT_TRUE(w);
@@ -142,7 +143,7 @@ TEST_F(SettingsWindows, EveryWindowShowsAndStoresItsFields) {
 TEST_F(SettingsWindows, MapleFollowsThePrinterEmulation) {
     const ParameterBlock initial = RandomBlock(9);
     auto w = Open(QStringLiteral("T_frmParaSet_Maple"), initial);
-    EXPECT_EQ(pellum::current::CurrentFamily.load(), 0);
+    EXPECT_EQ(w->Session().Family(), 0);
     const auto writes = fake.writes();
     ASSERT_GE(writes.size(), 2u);
     EXPECT_EQ(writes.back(), QByteArray::fromHex("1262")); // the block read in ESC form
@@ -280,7 +281,7 @@ TEST_F(SettingsWindows, SetFailureShowsTheSetError) {
 }
 
 TEST_F(SettingsWindows, BluetoothAbsentCarriesTheBytesThrough) {
-    pellum::current::CurrentModel = QStringLiteral("PlainModel");
+    session.SetModel(QStringLiteral("PlainModel"));
     struct Case {
         const char* cls;
         std::vector<int> btBytes;
@@ -314,7 +315,7 @@ TEST_F(SettingsWindows, BluetoothAbsentCarriesTheBytesThrough) {
     }
     // Alder without Bluetooth is shorter than with it.
     auto without = Open(QStringLiteral("T_frmParaSet_Alder"), RandomBlock(6));
-    pellum::current::CurrentModel = QStringLiteral("ModelBT");
+    session.SetModel(QStringLiteral("ModelBT"));
     auto with = Open(QStringLiteral("T_frmParaSet_Alder"), RandomBlock(6));
     EXPECT_TRUE(with->HaveBT());
     EXPECT_LT(without->height(), with->height());
@@ -474,7 +475,7 @@ TEST_F(SettingsWindows, JuniperDetectModeEnablesTheReprintSwitches) {
 }
 
 TEST_F(SettingsWindows, ModelSpecificDisabling) {
-    pellum::current::CurrentModel = QStringLiteral("Elm");
+    session.SetModel(QStringLiteral("Elm"));
     ParameterBlock b = RandomBlock(14);
     b[76] = 1;
     SealBlock(b);
@@ -486,11 +487,11 @@ TEST_F(SettingsWindows, ModelSpecificDisabling) {
         Find<QPushButton>(w.get(), QStringLiteral("btnSet"))->click();
         EXPECT_EQ(Received()[76], 1) << cls;
     }
-    pellum::current::CurrentModel = QStringLiteral("Willow");
+    session.SetModel(QStringLiteral("Willow"));
     auto ilex = Open(QStringLiteral("T_frmParaSet_Ilex"), b);
     EXPECT_FALSE(Find<QGroupBox>(ilex.get(), QStringLiteral("gpbLanguage"))->isEnabled());
     EXPECT_FALSE(Find<QComboBox>(ilex.get(), QStringLiteral("cmbCodepage"))->isEnabled());
-    pellum::current::CurrentModel = QStringLiteral("ModelBT");
+    session.SetModel(QStringLiteral("ModelBT"));
     auto other = Open(QStringLiteral("T_frmParaSet_Ilex"), b);
     EXPECT_TRUE(Find<QGroupBox>(other.get(), QStringLiteral("gpbLanguage"))->isEnabled());
 }
@@ -524,7 +525,7 @@ TEST_F(SettingsWindows, OnlyChineseHidesTheLanguageGroup) {
     const ParameterBlock b = RandomBlock(16);
     auto normal = Open(QStringLiteral("T_frmParaSet_Nutmeg"), b);
     const auto setNormal = Find<QPushButton>(normal.get(), QStringLiteral("btnSet"))->geometry();
-    pellum::current::CurrentModel = QStringLiteral("ChineseModel");
+    session.SetModel(QStringLiteral("ChineseModel"));
     auto chinese = Open(QStringLiteral("T_frmParaSet_Nutmeg"), b);
     EXPECT_TRUE(Find<QGroupBox>(chinese.get(), QStringLiteral("gpbLanguage"))->isHidden());
     const auto set = Find<QPushButton>(chinese.get(), QStringLiteral("btnSet"))->geometry();
@@ -631,16 +632,18 @@ TEST_F(SettingsWindows, WindowForEachModel) {
         {"No Such Model", true, "T_frmParaSet_Maple"},
     };
     for (const Case& c : cases) {
-        pellum::current::CurrentModel = QString::fromLatin1(c.model);
+        session.SetModel(QString::fromLatin1(c.model));
         QStringList asked;
-        const QString window = SettingsTables::WindowClassForModel([&](const QString& v) {
-            asked << v;
-            return c.firmwareNew;
-        });
+        const QString window =
+            SettingsTables::WindowClassForModel(session.Model(), [&](const QString& v) {
+                asked << v;
+                return c.firmwareNew;
+            });
         EXPECT_EQ(window, QString::fromLatin1(c.window)) << c.model;
     }
     // Every block window opens by its registered name.
     for (const auto& spec : SettingsTables::AllWindows())
-        EXPECT_NE(pellum::CreateSettingsWindow(spec.className), nullptr);
-    EXPECT_EQ(pellum::CreateSettingsWindow(QStringLiteral("T_frmParaSet_Kapok")), nullptr);
+        EXPECT_NE(pellum::CreateSettingsWindow(spec.className, session.Target()), nullptr);
+    EXPECT_EQ(pellum::CreateSettingsWindow(QStringLiteral("T_frmParaSet_Kapok"), session.Target()),
+              nullptr);
 }

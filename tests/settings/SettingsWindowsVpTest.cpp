@@ -2,11 +2,10 @@
 // loopback TCP, through the real printer library: open on a random block,
 // check every control, change every control, Set, and read the block back.
 #include "connection/PrinterLibraries.h"
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Family.h"
 #include "core/Localization.h"
 #include "core/ModelLists.h"
+#include "core/PrinterSession.h"
 #include "settings/windows/FormParaSetWindows.h"
 
 #include "TestSupport.h"
@@ -24,6 +23,7 @@ using pellum::test::TempProgramFolder;
 using pellum::testing::VirtualPrinterProcess;
 
 TEST(SettingsWindowsOnVirtualPrinter, EveryWindowRoundTrip) {
+    pellum::PrinterSession session;
     App();
     QStringList problems;
     ASSERT_TRUE(pellum::connection::LoadPrinterLibraries(pellum::test::BuildBinFolder(), &problems))
@@ -35,8 +35,9 @@ TEST(SettingsWindowsOnVirtualPrinter, EveryWindowRoundTrip) {
     pellum::lang::LanguageId = QStringLiteral("1033");
     pellum::lang::LoadMessageTable();
     RecordingDialogs dialogs;
-    pellum::current::CurrentModel = QStringLiteral("ModelBT");
-    ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
+    session.SetModel(QStringLiteral("ModelBT"));
+    session.SetLibraryModel(QStringLiteral("Spruce"));
+    ASSERT_EQ(session.Tspl().Create(QStringLiteral("Spruce")), 0);
 
     int seed = 500;
     for (const WindowCase& wc : Windows()) {
@@ -48,13 +49,13 @@ TEST(SettingsWindowsOnVirtualPrinter, EveryWindowRoundTrip) {
             {"--model", maple ? "PL-Maple 80" : "PL-Nutmeg 200", "--listen", "127.0.0.1:0",
              "--random-block", std::to_string(seed)});
         ASSERT_TRUE(vp.start()) << vp.error();
-        pellum::current::CurrentPort = QStringLiteral("NET,127.0.0.1:%1").arg(vp.port());
-        pellum::current::CurrentFamily = pellum::FamilyTSPL;
+        session.SetPort(QStringLiteral("NET,127.0.0.1:%1").arg(vp.port()));
+        session.SetFamily(pellum::FamilyTSPL);
         dialogs.messages.clear();
 
         if (maple) // the main window leaves the port open for the emulation query
-            TsplOpenPort(pellum::current::CurrentPort);
-        auto w = pellum::CreateSettingsWindow(QString::fromLatin1(wc.className));
+            session.Tspl().Open(session.Port());
+        auto w = pellum::CreateSettingsWindow(QString::fromLatin1(wc.className), session.Target());
         w->show();
         ASSERT_TRUE(dialogs.messages.empty()) << dialogs.messages[0].text.toStdString();
         const ParameterBlock initial = w->PrintSetting;
@@ -72,7 +73,7 @@ TEST(SettingsWindowsOnVirtualPrinter, EveryWindowRoundTrip) {
 
         ParameterBlock back{};
         QString message;
-        ReadParameterBlock(back, message);
+        ReadParameterBlock(session, back, message);
         ASSERT_EQ(message, QStringLiteral("OK"));
         for (int i = 0; i < kBlockSize; ++i)
             EXPECT_EQ(back[std::size_t(i)], expected[std::size_t(i)]) << "offset " << i;

@@ -17,7 +17,7 @@ const QString kBetaModel = QStringLiteral("PL-Sumac 330"); // in VersionLength4
 class Identity : public ShellTest {};
 
 TEST_F(Identity, KeyValueEmulationFromPpl) {
-    pellum::current::CurrentModel = kKeyValueModel;
+    session.SetModel(kKeyValueModel);
     struct Case {
         QByteArray reply;
         std::int32_t family;
@@ -27,7 +27,7 @@ TEST_F(Identity, KeyValueEmulationFromPpl) {
         tspl->replies.clear();
         if (!c.reply.isEmpty())
             tspl->replies = {c.reply + '\0'};
-        EXPECT_EQ(QueryEmulation(), c.family) << c.reply.constData();
+        EXPECT_EQ(QueryEmulation(session), c.family) << c.reply.constData();
         EXPECT_EQ(tspl->writes()[0], PrinterCMD::LineGetVal(QStringLiteral("ppl")));
         EXPECT_TRUE(tspl->callsOf("close").empty()); // the connection is left open
     }
@@ -46,7 +46,7 @@ TEST_F(Identity, PlainEmulationIsTheOneByteAnswer) {
         if (!c.reply.isEmpty())
             tspl->replies = {c.reply};
         tspl->readResults = {c.readCode};
-        EXPECT_EQ(QueryEmulation(), c.family);
+        EXPECT_EQ(QueryEmulation(session), c.family);
         EXPECT_EQ(tspl->ops(), (Ops{"write", "read"}));
         EXPECT_EQ(tspl->writes()[0], Hex("1B1B08"));
         EXPECT_EQ(tspl->callsOf("read")[0].size, 1);
@@ -77,7 +77,7 @@ TEST_F(Identity, FirmwareVersionRule) {
         delays->clear();
         if (!c.reply.isEmpty())
             tspl->replies = {c.reply};
-        EXPECT_EQ(CheckFirmwareVersion(QString::fromLatin1(c.required)), c.expected)
+        EXPECT_EQ(CheckFirmwareVersion(session, QString::fromLatin1(c.required)), c.expected)
             << c.reply.toHex().constData() << " vs " << c.required;
         EXPECT_EQ(tspl->ops(), (Ops{"open", "write", "read", "close"}));
         EXPECT_EQ(tspl->writes()[0], QByteArrayLiteral("ZZZGETVERSION\r\n"));
@@ -90,12 +90,12 @@ TEST_F(Identity, FirmwareVersionRule) {
 TEST_F(Identity, FirmwareVersionReadErrorFailsTheCheck) {
     tspl->replies = {Hex("050000")};
     tspl->readResults = {8};
-    EXPECT_FALSE(CheckFirmwareVersion(QStringLiteral("1.0.0")));
+    EXPECT_FALSE(CheckFirmwareVersion(session, QStringLiteral("1.0.0")));
 }
 
 TEST_F(Identity, FirmwareVersionOpenFailurePutsTheCodeFirst) {
     tspl->openResults = {3};
-    EXPECT_FALSE(CheckFirmwareVersion(QStringLiteral("1.0.0")));
+    EXPECT_FALSE(CheckFirmwareVersion(session, QStringLiteral("1.0.0")));
     EXPECT_EQ(tspl->ops(), (Ops{"open"}));
     ASSERT_EQ(dialogs->messages.size(), 1u);
     EXPECT_EQ(dialogs->messages[0].text, QStringLiteral("3:") + Msg("_Err_OpenPort"));
@@ -103,7 +103,7 @@ TEST_F(Identity, FirmwareVersionOpenFailurePutsTheCodeFirst) {
     tspl->clear();
     tspl->openResults = {5, 5};
     tspl->replies = {Hex("010000")};
-    EXPECT_TRUE(CheckFirmwareVersion(QStringLiteral("1.0.0")));
+    EXPECT_TRUE(CheckFirmwareVersion(session, QStringLiteral("1.0.0")));
 }
 
 TEST_F(Identity, FirmwareVersionText) {
@@ -121,13 +121,13 @@ TEST_F(Identity, FirmwareVersionText) {
         {kBetaModel, QByteArray(), 4, QString()},
     };
     for (const Case& c : cases) {
-        pellum::current::CurrentModel = c.model;
+        session.SetModel(c.model);
         tspl->clear();
         tspl->replies.clear();
         if (!c.reply.isEmpty())
             tspl->replies = {c.reply};
         const QString expected = c.expected.isEmpty() ? Msg("_Err_ReadData") : c.expected;
-        EXPECT_EQ(ReadFirmwareVersion(), expected) << c.reply.toHex().constData();
+        EXPECT_EQ(ReadFirmwareVersion(session), expected) << c.reply.toHex().constData();
         EXPECT_EQ(tspl->callsOf("read")[0].size, c.asked);
         EXPECT_TRUE(tspl->callsOf("open").empty()); // expects an open connection
     }
@@ -154,7 +154,7 @@ TEST_F(Identity, PrintedLength) {
         if (!c.reply.isEmpty())
             tspl->replies = {c.reply};
         const QString expected = c.expected.isEmpty() ? Msg("_Err_ReadData") : c.expected;
-        EXPECT_EQ(ReadPrintedLength(), expected) << c.reply.toHex().constData();
+        EXPECT_EQ(ReadPrintedLength(session), expected) << c.reply.toHex().constData();
         EXPECT_EQ(tspl->writes()[0], QByteArrayLiteral("ZZZGETJOURNEY\r\n"));
         EXPECT_EQ(tspl->callsOf("read")[0].size, 4);
         EXPECT_EQ(delays->waits(), (std::vector<int>{600}));
@@ -162,11 +162,11 @@ TEST_F(Identity, PrintedLength) {
 }
 
 TEST_F(Identity, KeyValueModelsAskByKey) {
-    pellum::current::CurrentModel = kKeyValueModel;
+    session.SetModel(kKeyValueModel);
     tspl->replies = {QByteArray("V2.1\0", 5), QByteArray("120\0", 4), QByteArray("SN12 X\0", 7)};
-    EXPECT_EQ(ReadFirmwareVersion(), QStringLiteral("V2.1"));
-    EXPECT_EQ(ReadPrintedLength(), QStringLiteral("120m"));
-    EXPECT_EQ(ReadSerialNumber(), QStringLiteral("SN12 X"));
+    EXPECT_EQ(ReadFirmwareVersion(session), QStringLiteral("V2.1"));
+    EXPECT_EQ(ReadPrintedLength(session), QStringLiteral("120m"));
+    EXPECT_EQ(ReadSerialNumber(session), QStringLiteral("SN12 X"));
     const auto w = tspl->writes();
     ASSERT_EQ(w.size(), 3u);
     EXPECT_EQ(w[0], PrinterCMD::LineGetVal(QStringLiteral("version")));
@@ -176,7 +176,7 @@ TEST_F(Identity, KeyValueModelsAskByKey) {
 
     // A printer that does not answer the mileage gives the read error, not "m".
     tspl->replies.clear();
-    EXPECT_EQ(ReadPrintedLength(), Msg("_Err_ReadData"));
+    EXPECT_EQ(ReadPrintedLength(session), Msg("_Err_ReadData"));
 }
 
 TEST_F(Identity, SerialNumberIsTheLeadingRunAboveSpace) {
@@ -192,7 +192,7 @@ TEST_F(Identity, SerialNumberIsTheLeadingRunAboveSpace) {
     };
     for (const Case& c : cases) {
         tspl->serial = c.serial;
-        EXPECT_EQ(ReadSerialNumber(), c.expected);
+        EXPECT_EQ(ReadSerialNumber(session), c.expected);
     }
 }
 

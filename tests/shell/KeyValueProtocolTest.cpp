@@ -57,32 +57,32 @@ TEST(KeyValueLines, HaveTheExactBytesOfEachForm) {
 class KeyValueOps : public ShellTest {};
 
 TEST_F(KeyValueOps, DoOpensSendsOneLineAndClosesAndReleases) {
-    CmdDo(QStringLiteral("reset_printer"));
-    EXPECT_EQ(tspl->ops(), (Ops{"open", "write", "close", "destroy"}));
+    CmdDo(session, QStringLiteral("reset_printer"));
+    EXPECT_EQ(tspl->ops(), (Ops{"open", "write", "close"}));
     ASSERT_EQ(tspl->writes().size(), 1u);
     EXPECT_EQ(tspl->writes()[0], kPrefix + "do \"reset_printer\"\r\n");
-    EXPECT_EQ(tspl->callsOf("open")[0].text, pellum::current::CurrentPort);
+    EXPECT_EQ(tspl->callsOf("open")[0].text, session.Port());
     // The released object opens again without a new create.
-    CmdDo(QStringLiteral("\"factory_default\""));
+    CmdDo(session, QStringLiteral("\"factory_default\""));
     EXPECT_EQ(tspl->writes().back(), kPrefix + "do \"factory_default\"\r\n");
     EXPECT_EQ(tspl->callsOf("create").size(), 0u);
 }
 
 TEST_F(KeyValueOps, DoClosesEvenWhenTheWriteFails) {
     tspl->writeResults = {10};
-    CmdDo(QStringLiteral("graph_sensor"));
-    EXPECT_EQ(tspl->ops(), (Ops{"open", "write", "close", "destroy"}));
-    EXPECT_EQ(pellum::current::LastResultCode, 10);
+    CmdDo(session, QStringLiteral("graph_sensor"));
+    EXPECT_EQ(tspl->ops(), (Ops{"open", "write", "close"}));
+    EXPECT_EQ(session.LastResult(), 10);
     EXPECT_TRUE(dialogs->messages.empty()); // write failures are only recorded
 }
 
 TEST_F(KeyValueOps, DoArgAndDoArgsLeaveTheConnectionOpen) {
-    CmdDoArgs(QStringLiteral("print"), QStringLiteral("bitmaps"), QStringLiteral("LOGO"));
+    CmdDoArgs(session, QStringLiteral("print"), QStringLiteral("bitmaps"), QStringLiteral("LOGO"));
     EXPECT_EQ(tspl->ops(), (Ops{"open", "write"}));
     EXPECT_EQ(tspl->writes()[0], kPrefix + "do \"print\" \"bitmaps\" \"LOGO\"\r\n");
     tspl->clear();
     tspl->openResults = {5, 5}; // still open: the TSPL back-end reopens, 5 stays usable
-    CmdDoArg(QStringLiteral("userfont_download"), QStringLiteral("U1"));
+    CmdDoArg(session, QStringLiteral("userfont_download"), QStringLiteral("U1"));
     EXPECT_EQ(tspl->ops(), (Ops{"open", "close", "open", "write"}));
     EXPECT_TRUE(dialogs->messages.empty());
 }
@@ -96,27 +96,31 @@ TEST_F(KeyValueOps, FailedOpenShowsTextColonCodeAndSendsNothing) {
         dialogs->messages.clear();
         tspl->clear();
         if (c.code == -6) {
-            tspl->createResults = {1}; // no printer object: the open never reaches the library
-            TsplCreatePrinter(QStringLiteral("Spruce"));
+            // No printer object and no model to create one: the open never
+            // reaches the library.
+            session.SetLibraryModel(QString());
+            session.Tspl().Destroy();
             tspl->clear();
         } else {
             tspl->openResults = {c.code};
         }
-        CmdDo(QStringLiteral("dfu"));
+        CmdDo(session, QStringLiteral("dfu"));
         EXPECT_EQ(tspl->ops(), c.code == -6 ? Ops{} : Ops{"open"});
         ASSERT_EQ(dialogs->messages.size(), 1u);
         EXPECT_EQ(dialogs->messages[0].kind, pellum::MessageKind::Error);
         EXPECT_EQ(dialogs->messages[0].title, Msg("_MSG_Title_Error"));
         EXPECT_EQ(dialogs->messages[0].text, Msg("_Err_OpenPort") + QLatin1String(c.suffix));
-        EXPECT_EQ(pellum::current::LastResultCode, c.code);
-        ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
+        EXPECT_EQ(session.LastResult(), c.code);
+        session.SetLibraryModel(QStringLiteral("Spruce"));
+        ASSERT_EQ(session.Tspl().Create(QStringLiteral("Spruce")), 0);
     }
 }
 
 TEST_F(KeyValueOps, SetValLowersAsciiCapitalsAndExactKeepsThem) {
-    CmdSetVal(QStringLiteral("eth_dhcp"), QStringLiteral("ON"));
-    CmdSetVal(QStringLiteral("bt_pwd"), QStringLiteral("AbZ\u00C4")); // Ä is not ASCII: kept
-    CmdSetValExact(QStringLiteral("bt_name"), QStringLiteral("Shop-PRN"));
+    CmdSetVal(session, QStringLiteral("eth_dhcp"), QStringLiteral("ON"));
+    CmdSetVal(session, QStringLiteral("bt_pwd"),
+              QStringLiteral("AbZ\u00C4")); // Ä is not ASCII: kept
+    CmdSetValExact(session, QStringLiteral("bt_name"), QStringLiteral("Shop-PRN"));
     EXPECT_EQ(tspl->ops(), (Ops{"write", "write", "write"})); // no open, no close
     const auto w = tspl->writes();
     EXPECT_EQ(w[0], kPrefix + "setval \"eth_dhcp\" \"on\"\r\n");
@@ -146,89 +150,90 @@ TEST_F(KeyValueOps, GetValReplyRules) {
         if (!c.reply.isEmpty())
             tspl->replies = {c.reply};
         tspl->readResults = {c.readCode};
-        EXPECT_EQ(CmdGetVal(QStringLiteral("density")), c.expected) << c.what;
+        EXPECT_EQ(CmdGetVal(session, QStringLiteral("density")), c.expected) << c.what;
         EXPECT_EQ(tspl->ops(), (Ops{"write", "readEof"})) << c.what;
         EXPECT_EQ(tspl->writes()[0], LineGetVal(QStringLiteral("density")));
         const auto reads = tspl->callsOf("readEof");
         EXPECT_EQ(reads[0].size, 128) << c.what;
         EXPECT_EQ(reads[0].endByte, 0) << c.what;
         EXPECT_EQ(delays->waits(), (std::vector<int>{50})) << c.what;
-        EXPECT_EQ(pellum::current::LastResultCode, c.readCode) << c.what;
+        EXPECT_EQ(session.LastResult(), c.readCode) << c.what;
     }
 }
 
 TEST_F(KeyValueOps, LongReplyIsCutAt128AndItsTailIsNotTakenForTheNextReply) {
     // 300 bytes of list and its NUL, then the reply to the next getval.
     tspl->replies = {QByteArray(300, 'x') + QByteArray(1, '\0'), QByteArray("on\0", 3)};
-    EXPECT_EQ(CmdGetVal(QStringLiteral("bitmaps")), QString(128, QLatin1Char('x')));
-    EXPECT_EQ(pellum::current::LastResultCode, 0);
-    EXPECT_EQ(CmdGetVal(QStringLiteral("autoform_switch")), QStringLiteral("on"));
+    EXPECT_EQ(CmdGetVal(session, QStringLiteral("bitmaps")), QString(128, QLatin1Char('x')));
+    EXPECT_EQ(session.LastResult(), 0);
+    EXPECT_EQ(CmdGetVal(session, QStringLiteral("autoform_switch")), QStringLiteral("on"));
     // A reply of exactly 128 bytes that ends in its NUL needs no extra read.
     tspl->clear();
     tspl->replies = {QByteArray(127, 'y') + QByteArray(1, '\0')};
-    EXPECT_EQ(CmdGetVal(QStringLiteral("fonts")), QString(127, QLatin1Char('y')));
+    EXPECT_EQ(CmdGetVal(session, QStringLiteral("fonts")), QString(127, QLatin1Char('y')));
     EXPECT_EQ(tspl->ops(), (Ops{"write", "readEof"}));
 }
 
 TEST_F(KeyValueOps, GetValWithEmptyKeyWritesNothingButWaitsAndReads) {
     tspl->replies = {QByteArray("left\0", 5)};
-    EXPECT_EQ(CmdGetVal(QString()), QStringLiteral("left"));
+    EXPECT_EQ(CmdGetVal(session, QString()), QStringLiteral("left"));
     EXPECT_EQ(tspl->ops(), (Ops{"readEof"}));
     EXPECT_EQ(delays->waits(), (std::vector<int>{50}));
 }
 
 TEST_F(KeyValueOps, OpenAcceptsFiveHoldOpenRefusesIt) {
     tspl->openResults = {5, 5};
-    EXPECT_TRUE(CmdOpen());
+    EXPECT_TRUE(CmdOpen(session));
     EXPECT_TRUE(dialogs->messages.empty());
-    EXPECT_EQ(pellum::current::LastResultCode, 5);
+    EXPECT_EQ(session.LastResult(), 5);
 
     tspl->openResults = {5, 5};
-    EXPECT_FALSE(CmdHoldOpen());
+    EXPECT_FALSE(CmdHoldOpen(session));
     ASSERT_EQ(dialogs->messages.size(), 1u);
     EXPECT_EQ(dialogs->messages[0].text, Msg("_Err_OpenPort") + QStringLiteral(":5"));
-    EXPECT_FALSE(PortHeld);
+    EXPECT_FALSE(session.portHeld);
 }
 
 TEST_F(KeyValueOps, HoldOpenAndReleaseStates) {
-    EXPECT_TRUE(CmdHoldOpen());
-    EXPECT_TRUE(PortHeld);
-    EXPECT_TRUE(CmdHoldOpen()); // already held: no second open
+    EXPECT_TRUE(CmdHoldOpen(session));
+    EXPECT_TRUE(session.portHeld);
+    EXPECT_TRUE(CmdHoldOpen(session)); // already held: no second open
     EXPECT_EQ(tspl->ops(), (Ops{"open"}));
-    CmdRelease();
-    EXPECT_FALSE(PortHeld);
+    CmdRelease(session);
+    EXPECT_FALSE(session.portHeld);
     EXPECT_EQ(tspl->ops(), (Ops{"open", "close"})); // closed, object kept
-    CmdRelease();                                   // nothing held: nothing happens
+    CmdRelease(session);                            // nothing held: nothing happens
     EXPECT_EQ(tspl->ops(), (Ops{"open", "close"}));
 }
 
 TEST_F(KeyValueOps, FailedHoldOpenIsNotHeldSoTheNextOneTriesAgain) {
     tspl->openResults = {3, 0};
-    EXPECT_FALSE(CmdHoldOpen());
-    EXPECT_FALSE(PortHeld);
-    EXPECT_TRUE(CmdHoldOpen());
+    EXPECT_FALSE(CmdHoldOpen(session));
+    EXPECT_FALSE(session.portHeld);
+    EXPECT_TRUE(CmdHoldOpen(session));
     EXPECT_EQ(tspl->ops(), (Ops{"open", "open"}));
-    CmdRelease();
+    CmdRelease(session);
 }
 
 TEST_F(KeyValueOps, CloseReleasesWhateverPortHeldSays) {
-    PortHeld = true;
-    CmdClose();
-    EXPECT_EQ(tspl->ops(), (Ops{"close", "destroy"}));
-    EXPECT_TRUE(PortHeld);
+    session.portHeld = true;
+    CmdClose(session);
+    EXPECT_EQ(tspl->ops(), (Ops{"close"}));
+    EXPECT_TRUE(session.portHeld);
 }
 
 TEST_F(KeyValueOps, OperationsFollowTheFamilyOfTheMoment) {
     pellum::test::FakePrinterLibrary esc(pellum::connection::LibraryId::ESC);
-    pellum::current::CurrentFamily = pellum::FamilyESC;
+    session.SetFamily(pellum::FamilyESC);
+    session.SetLibraryModel(QString());
     // ESC without a printer object: -6, nothing reaches either library.
-    CmdDo(QStringLiteral("dfu"));
+    CmdDo(session, QStringLiteral("dfu"));
     EXPECT_TRUE(esc.ops().empty());
     EXPECT_TRUE(tspl->ops().empty());
-    EXPECT_EQ(pellum::current::LastResultCode, -6);
-    pellum::current::CurrentFamily = pellum::FamilyZPL; // ZPL goes to TSPL
-    CmdDo(QStringLiteral("dfu"));
-    EXPECT_EQ(tspl->ops(), (Ops{"open", "write", "close", "destroy"}));
+    EXPECT_EQ(session.LastResult(), -6);
+    session.SetFamily(pellum::FamilyZPL); // ZPL goes to TSPL
+    CmdDo(session, QStringLiteral("dfu"));
+    EXPECT_EQ(tspl->ops(), (Ops{"open", "write", "close"}));
 }
 
 } // namespace

@@ -68,7 +68,7 @@ protected:
     void Click(int row) {
         List()->setCurrentItem(List()->topLevelItem(row));
         ASSERT_EQ(window->SelectedRow(), row);
-        ASSERT_EQ(pellum::current::CurrentModel, List()->topLevelItem(row)->text(0));
+        ASSERT_EQ(window->Session().Model(), List()->topLevelItem(row)->text(0));
         tspl->clear();
     }
     QStringList Rows() const {
@@ -127,23 +127,23 @@ TEST_F(MainWindow, ThirteenButtonsInSevenRowsAndTheHeightFollowsTheSelection) {
 TEST_F(MainWindow, SelectingARowSetsThePrinterAndCreatesItsObject) {
     Open("PL-Nutmeg 200|USB|USB\r\nPL-Unmapped|NET|NET,127.0.0.1:9\r\n");
     List()->setCurrentItem(List()->topLevelItem(1));
-    EXPECT_EQ(pellum::current::CurrentModel, QStringLiteral("PL-Unmapped"));
-    EXPECT_EQ(pellum::current::SdkModel, QStringLiteral("Spruce"));
-    EXPECT_EQ(pellum::current::CurrentPort, QStringLiteral("NET,127.0.0.1:9"));
+    EXPECT_EQ(window->Session().Model(), QStringLiteral("PL-Unmapped"));
+    EXPECT_EQ(window->Session().LibraryModel(), QStringLiteral("Spruce"));
+    EXPECT_EQ(window->Session().Port(), QStringLiteral("NET,127.0.0.1:9"));
     ASSERT_EQ(tspl->callsOf("create").size(), 1u);
     EXPECT_EQ(tspl->callsOf("create")[0].text, QStringLiteral("Spruce"));
 
     // A failed create is reported with its code.
     tspl->createResults = {4};
     List()->setCurrentItem(List()->topLevelItem(0));
-    EXPECT_NE(pellum::current::SdkModel, QStringLiteral("Spruce"));
+    EXPECT_NE(window->Session().LibraryModel(), QStringLiteral("Spruce"));
     ASSERT_EQ(dialogs->messages.size(), 1u);
     EXPECT_EQ(dialogs->messages[0].text, Msg("_Err_CreatePrinter") + QStringLiteral(":4"));
 
     // Clicking where no row is: the last row stays selected.
     List()->clearSelection();
     EXPECT_EQ(window->SelectedRow(), 0);
-    EXPECT_EQ(pellum::current::CurrentModel, QStringLiteral("PL-Nutmeg 200"));
+    EXPECT_EQ(window->Session().Model(), QStringLiteral("PL-Nutmeg 200"));
 }
 
 TEST_F(MainWindow, RowsAreDrawnWhiteOnNavyWhenSelectedBlackOnWhiteOtherwise) {
@@ -193,7 +193,7 @@ TEST_F(MainWindow, DeletingSelectsTheRowThatMovedUpOrTheNewLastRow) {
     EXPECT_EQ(dialogs->confirmations[0], pellum::lang::LangText("FormMain_Label_MSGDeletePrinter"));
     EXPECT_EQ(Rows(), (QStringList{"PL-Nutmeg 200", "PL-Hazel 240", "PL-Oak 50"}));
     EXPECT_EQ(window->SelectedRow(), 1);
-    EXPECT_EQ(pellum::current::CurrentModel, QStringLiteral("PL-Hazel 240"));
+    EXPECT_EQ(window->Session().Model(), QStringLiteral("PL-Hazel 240"));
     EXPECT_EQ(
         folder->readFile(pellum::files::kPrinterListFile),
         QByteArray("\r\nPL-Nutmeg 200|USB|USB\r\nPL-Hazel 240|USB|USB\r\nPL-Oak 50|USB|USB\r\n"));
@@ -201,7 +201,7 @@ TEST_F(MainWindow, DeletingSelectsTheRowThatMovedUpOrTheNewLastRow) {
     Click(2);
     window->btnDeletePrinterClick();
     EXPECT_EQ(window->SelectedRow(), 1);
-    EXPECT_EQ(pellum::current::CurrentModel, QStringLiteral("PL-Hazel 240"));
+    EXPECT_EQ(window->Session().Model(), QStringLiteral("PL-Hazel 240"));
     // Cancel deletes nothing.
     dialogs->confirmAnswers = {false};
     window->btnDeletePrinterClick();
@@ -244,7 +244,7 @@ TEST_F(MainWindow, AddAndModifyReloadAndSelect) {
     Button("btnAddPrinter")->click();
     EXPECT_EQ(Rows(), (QStringList{"PL-Nutmeg 200", "PL-Birch 220", "PL-Oak 50"}));
     EXPECT_EQ(window->SelectedRow(), 2);
-    EXPECT_EQ(pellum::current::CurrentModel, QStringLiteral("PL-Oak 50"));
+    EXPECT_EQ(window->Session().Model(), QStringLiteral("PL-Oak 50"));
     EXPECT_TRUE(Button("btnDeletePrinter")->isEnabled());
 
     Click(1);
@@ -319,9 +319,9 @@ TEST_F(SettingsWindowTable, FirstMatchingRuleWins) {
     pellum::models::CacheModelLists();
     for (int r = 0; r < 17; ++r) {
         for (bool newFirmware : {true, false}) {
-            pellum::current::CurrentModel = QStringLiteral("M%1").arg(r);
+            session.SetModel(QStringLiteral("M%1").arg(r));
             QStringList asked;
-            const QString chosen = ChooseSettingsWindow([&](const QString& v) {
+            const QString chosen = ChooseSettingsWindow(session.Model(), [&](const QString& v) {
                 asked << v;
                 return newFirmware;
             });
@@ -332,28 +332,28 @@ TEST_F(SettingsWindowTable, FirstMatchingRuleWins) {
                 << rules[r][0];
         }
     }
-    pellum::current::CurrentModel = QStringLiteral("M99");
-    EXPECT_EQ(ChooseSettingsWindow([](const QString&) { return true; }),
+    session.SetModel(QStringLiteral("M99"));
+    EXPECT_EQ(ChooseSettingsWindow(session.Model(), [](const QString&) { return true; }),
               QStringLiteral("T_frmParaSet_Maple"));
 }
 
 TEST_F(SettingsWindowTable, ShippedCatalogueJuniperBeforeSumacAndUnknownGetsMaple) {
-    pellum::current::CurrentModel = QStringLiteral("PL-Juniper 350BT"); // in both lists
+    session.SetModel(QStringLiteral("PL-Juniper 350BT")); // in both lists
     bool asked = false;
-    EXPECT_EQ(ChooseSettingsWindow([&](const QString&) { return asked = true; }),
+    EXPECT_EQ(ChooseSettingsWindow(session.Model(), [&](const QString&) { return asked = true; }),
               QStringLiteral("T_frmParaSet_Juniper"));
     EXPECT_FALSE(asked);
-    pellum::current::CurrentModel = QStringLiteral("PL-Oak 50");
-    EXPECT_EQ(ChooseSettingsWindow([](const QString&) { return true; }),
+    session.SetModel(QStringLiteral("PL-Oak 50"));
+    EXPECT_EQ(ChooseSettingsWindow(session.Model(), [](const QString&) { return true; }),
               QStringLiteral("T_frmParaSet_Maple"));
     // Alder and Cedar are read from the file at the moment of the choice:
     // an edit after the lists were cached is seen.
-    pellum::current::CurrentModel = QStringLiteral("PL-New 1");
+    session.SetModel(QStringLiteral("PL-New 1"));
     folder->writeFile(pellum::files::kModelListFile,
                       folder->readFile(pellum::files::kModelListFile)
                           .replace("Alder_ParameterSetting=PL-Alder 310BT,",
                                    "Alder_ParameterSetting=PL-Alder 310BT,PL-New 1,"));
-    EXPECT_EQ(ChooseSettingsWindow([](const QString&) { return true; }),
+    EXPECT_EQ(ChooseSettingsWindow(session.Model(), [](const QString&) { return true; }),
               QStringLiteral("T_frmParaSet_Alder"));
 }
 
@@ -361,7 +361,9 @@ TEST_F(MainWindow, ParameterSettingOpensTheChosenWindowOrSaysItIsNotAvailable) {
     Open("PL-Sumac 330|USB|USB\r\nPL-Juniper 350|USB|USB\r\n");
     QStringList opened;
     pellum::RegisterWindow(QStringLiteral("T_frmParaSet_Sumac"),
-                           [&](QWidget*) { opened << QStringLiteral("T_frmParaSet_Sumac"); });
+                           [&](QWidget*, const pellum::PrinterTarget&) {
+                               opened << QStringLiteral("T_frmParaSet_Sumac");
+                           });
     tspl->replies = {Hex("010203")}; // firmware 1.2.3: the standard window
     Button("btnParameterSetting")->click();
     EXPECT_EQ(opened, QStringList{"T_frmParaSet_Sumac"});
@@ -449,11 +451,8 @@ TEST_F(MainWindow, ServiceFunctionsSendTheBytesOfTheModelAndFamily) {
                       : 0u);
         // Every function leaves the port closed.
         ASSERT_FALSE(tspl->ops().empty());
-        const bool keyValueDo =
-            c.row == 4 && c.confirm &&
-            QLatin1String(c.button) != QLatin1String("btnLabelSensorPrintImage");
-        EXPECT_EQ(tspl->ops().back(), keyValueDo ? "destroy" : "close");
-        EXPECT_EQ(pellum::current::CurrentFamily, c.family >= 0 ? c.family : 1);
+        EXPECT_EQ(tspl->ops().back(), "close");
+        EXPECT_EQ(window->Session().Family(), c.family >= 0 ? c.family : 1);
     }
 }
 
@@ -477,7 +476,9 @@ TEST_F(MainWindow, WindowButtonsOpenTheirWindowsByName) {
     for (const char* name : {"T_frmPrinterInformation", "T_frmPrintTextLabel", "T_frmPrintText",
                              "TfrmDLUF", "TfrmDLFile", "TfrmDLF", "T_frmCommandTest"})
         pellum::RegisterWindow(QLatin1String(name),
-                               [&opened, name](QWidget*) { opened << QLatin1String(name); });
+                               [&opened, name](QWidget*, const pellum::PrinterTarget&) {
+                                   opened << QLatin1String(name);
+                               });
     struct Case {
         int row;
         const char* button;

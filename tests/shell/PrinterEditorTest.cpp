@@ -180,9 +180,12 @@ TEST_F(PrinterEditor, ConnectionTest) {
         QString text;
         Ops ops;
     } cases[] = {
-        {{}, {0}, Msg("_ConnectOK"), {"create", "open", "close"}},
-        {{}, {5, 5}, Msg("_Err_OpenPort") + ":5", {"create", "open", "close", "open", "close"}},
-        {{}, {2}, Msg("_Err_OpenPort") + ":2", {"create", "open", "close"}},
+        {{}, {0}, Msg("_ConnectOK"), {"create", "open", "close", "destroy"}},
+        {{},
+         {5, 5},
+         Msg("_Err_OpenPort") + ":5",
+         {"create", "open", "close", "open", "close", "destroy"}},
+        {{}, {2}, Msg("_Err_OpenPort") + ":2", {"create", "open", "close", "destroy"}},
         {{3}, {}, Msg("_Err_CreatePrinter") + ":3", {"create"}},
     };
     for (const Case& c : cases) {

@@ -3,11 +3,10 @@
 // scripted TSPL library with a printer object already created.
 #pragma once
 
-#include "connection/mdlPrinterLib_TSPL.h"
-#include "core/CurrentPrinter.h"
 #include "core/Family.h"
 #include "core/Localization.h"
 #include "core/ModelLists.h"
+#include "core/PrinterSession.h"
 #include "core/ProgramFiles.h"
 #include "settings/PrinterCMD.h"
 #include "shell/StartUp.h"
@@ -40,16 +39,18 @@ protected:
         dialogs = std::make_unique<pellum::test::RecordingDialogs>();
         delays = std::make_unique<pellum::test::DelayRecorder>();
         tspl = std::make_unique<pellum::test::FakePrinterLibrary>();
-        pellum::current::CurrentModel = QStringLiteral("PL-Nutmeg 200");
-        pellum::current::CurrentPort = QStringLiteral("NET,127.0.0.1:9100");
-        pellum::current::CurrentFamily = pellum::FamilyTSPL;
-        pellum::current::LastResultCode = 0;
-        PrinterCMD::PortHeld = false;
-        ASSERT_EQ(TsplCreatePrinter(QStringLiteral("Spruce")), 0);
+        session.SetModel(QStringLiteral("PL-Nutmeg 200"));
+        session.SetPort(QStringLiteral("NET,127.0.0.1:9100"));
+        session.SetFamily(pellum::FamilyTSPL);
+        session.SetLastResult(0);
+        session.portHeld = false;
+        session.SetLibraryModel(QStringLiteral("Spruce"));
+        ASSERT_EQ(session.Tspl().Create(QStringLiteral("Spruce")), 0);
         tspl->clear();
     }
     void TearDown() override {
-        PrinterCMD::PortHeld = false;
+        // The session's library objects go while the fake library is there.
+        session.SetTarget({});
         tspl.reset();
         delays.reset();
         dialogs.reset();
@@ -77,6 +78,7 @@ protected:
     std::unique_ptr<pellum::test::RecordingDialogs> dialogs;
     std::unique_ptr<pellum::test::DelayRecorder> delays;
     std::unique_ptr<pellum::test::FakePrinterLibrary> tspl;
+    pellum::PrinterSession session;
 };
 
 // Limits the size of files this process may write, so that writing more

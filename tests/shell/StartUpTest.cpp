@@ -39,9 +39,9 @@ TEST_F(StartUpWindow, TitleAndLanguageFromTheSwitch) {
         EXPECT_EQ(window.windowTitle(), caption + QStringLiteral("  V1.0.0"));
         EXPECT_EQ(window.findChild<QPushButton*>("btnQuit")->text(),
                   pellum::lang::LangText(QStringLiteral("FormMain_Label_btnQuit")));
-        EXPECT_EQ(pellum::current::CurrentFamily, 1);
+        EXPECT_EQ(session.Family(), 1);
         // The first entry is selected and its printer object created.
-        EXPECT_EQ(pellum::current::CurrentModel, pellum::files::ModelList.first());
+        EXPECT_EQ(session.Model(), pellum::files::ModelList.first());
         EXPECT_EQ(tspl->callsOf("create").size(), 1u);
         tspl->clear();
     }

@@ -268,7 +268,6 @@ QString BuildBinFolder() {
     pellum::lang::LoadMessageTable();
     pellum::models::ClearModelListCache();
     pellum::models::CacheModelLists();
-    PrinterCMD::PortHeld = false;
     QStringList problems;
     if (!connection::LoadPrinterLibraries(BuildBinFolder(), &problems))
         return ::testing::AssertionFailure() << problems.join(QLatin1Char('\n')).toStdString();

@@ -1,8 +1,8 @@
 #include "settings/windows/FormParaSetEngine.h"
 
-#include "core/CurrentPrinter.h"
 #include "core/Localization.h"
 #include "core/ModelLists.h"
+#include "core/PrinterSession.h"
 #include "gui/GuiLanguage.h"
 #include "settings/IdentityQueries.h"
 #include "settings/PrinterCMD.h"
@@ -84,8 +84,9 @@ bool NameCharacter(char16_t u) {
 
 } // namespace
 
-FormParaSetEngine::FormParaSetEngine(const WindowSpec& spec, QWidget* parent)
-    : FormDialog(parent), m_spec(spec) {
+FormParaSetEngine::FormParaSetEngine(const WindowSpec& spec, const pellum::PrinterTarget& printer,
+                                     QWidget* parent)
+    : FormDialog(printer, parent), m_spec(spec) {
     setObjectName(spec.className);
     setAttribute(Qt::WA_DeleteOnClose, false);
     BuildControls();
@@ -190,12 +191,12 @@ int FormParaSetEngine::FieldOf(QObject* control) const {
 }
 
 bool FormParaSetEngine::ModelInOnlyChinese() const {
-    return pellum::models::ModelIn(QStringLiteral("OnlyChinese"));
+    return pellum::models::ModelIn(QStringLiteral("OnlyChinese"), m_session.Model());
 }
 
 void FormParaSetEngine::FormShow() {
     pellum::lang::ApplyLanguageFont(this);
-    m_model = std::make_unique<WindowModel>(m_spec);
+    m_model = std::make_unique<WindowModel>(m_spec, m_session.Model());
     InitLanguage();
     // The lists: code pages, speeds and every fixed list, from the model.
     for (int i = 0; i < m_model->fieldCount(); ++i) {
@@ -217,24 +218,23 @@ void FormParaSetEngine::FormShow() {
     if (m_spec.bluetooth && !m_spec.bluetooth->hideWhenAbsent && !m_spec.bluetooth->toggleAfterRead)
         EnableBluetooth(HaveBT());
     if (!m_spec.languageDisabledFor.isEmpty() &&
-        pellum::models::ListContainsModel(m_spec.languageDisabledFor,
-                                          pellum::current::CurrentModel)) {
+        pellum::models::ListContainsModel(m_spec.languageDisabledFor, m_session.Model())) {
         for (const char* name : {"gpbLanguage", "cmbInternationalCharacter", "cmbCodepage"}) {
             if (auto* w = findChild<QWidget*>(QString::fromLatin1(name)))
                 w->setEnabled(false);
         }
     }
     if (!m_spec.printTypeDisabledFor.isEmpty() &&
-        pellum::current::CurrentModel == m_spec.printTypeDisabledFor) {
+        m_session.Model() == m_spec.printTypeDisabledFor) {
         if (auto* w = findChild<QWidget*>(QStringLiteral("gpbPrintType")))
             w->setEnabled(false);
     }
 
     PrintSetting.fill(0);
     if (m_spec.queryEmulation)
-        pellum::current::CurrentFamily = IdentityQueries::QueryEmulation();
+        m_session.SetFamily(IdentityQueries::QueryEmulation(m_session));
     QString message;
-    ParameterBlockProtocol::ReadParameterBlock(PrintSetting, message);
+    ParameterBlockProtocol::ReadParameterBlock(m_session, PrintSetting, message);
     if (message != QLatin1String("OK")) {
         pellum::lang::ErrorBox(message);
         m_timer->start();
@@ -564,9 +564,10 @@ void FormParaSetEngine::btnSetClick() {
         return;
     if (!ReplacePrintSetting())
         return; // nothing written; the window stays open
-    const bool ok = ParameterBlockProtocol::WriteParameterBlock(PrintSetting);
+    const bool ok = ParameterBlockProtocol::WriteParameterBlock(m_session, PrintSetting);
     if (ok && m_spec.bluetooth && m_spec.bluetooth->pinRule)
-        PrinterCMD::CmdDo(QStringLiteral("\"reset_printer\"")); // its result is not reported
+        PrinterCMD::CmdDo(m_session,
+                          QStringLiteral("\"reset_printer\"")); // its result is not reported
     if (ok)
         pellum::lang::InfoBox(pellum::lang::Msg(QStringLiteral("_ParaSet_OK")));
     else

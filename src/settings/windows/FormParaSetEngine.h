@@ -33,7 +33,8 @@ namespace pellum {
 class FormParaSetEngine : public pellum::FormDialog {
     Q_OBJECT
 public:
-    FormParaSetEngine(const SettingsTables::WindowSpec& spec, QWidget* parent = nullptr);
+    FormParaSetEngine(const SettingsTables::WindowSpec& spec, const pellum::PrinterTarget& printer,
+                      QWidget* parent = nullptr);
     ~FormParaSetEngine() override;
 
     const SettingsTables::WindowSpec& spec() const { return m_spec; }

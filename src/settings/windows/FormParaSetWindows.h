@@ -34,7 +34,8 @@
 #define PELLUM_DECLARE_SETTINGS_WINDOW(Name)                                                       \
     class T_frmParaSet_##Name : public pellum::FormParaSetEngine {                                 \
     public:                                                                                        \
-        explicit T_frmParaSet_##Name(QWidget* parent = nullptr);                                   \
+        explicit T_frmParaSet_##Name(const pellum::PrinterTarget& printer,                         \
+                                     QWidget* parent = nullptr);                                   \
     };
 PELLUM_FOR_EACH_SETTINGS_WINDOW(PELLUM_DECLARE_SETTINGS_WINDOW)
 #undef PELLUM_DECLARE_SETTINGS_WINDOW
@@ -44,6 +45,7 @@ namespace pellum {
 // Creates the window of a class name ("T_frmParaSet_Nutmeg"); nullptr for a
 // name that is no block-protocol settings window.
 std::unique_ptr<FormParaSetEngine> CreateSettingsWindow(const QString& className,
+                                                        const PrinterTarget& printer,
                                                         QWidget* parent = nullptr);
 
 } // namespace pellum

@@ -1,8 +1,8 @@
 #include "settings/windows/FormParaSet_Kapok.h"
 
-#include "core/CurrentPrinter.h"
 #include "core/Localization.h"
 #include "core/ModelLists.h"
+#include "core/PrinterSession.h"
 #include "gui/GuiLanguage.h"
 #include "settings/PrinterCMD.h"
 
@@ -113,13 +113,13 @@ void Place(QWidget* w, const QHash<QString, QRect>& places) {
 
 } // namespace
 
-T_frmParaSet_Kapok::T_frmParaSet_Kapok(QWidget* parent)
-    : T_frmParaSet_Kapok(Variant::Kapok, parent) {}
+T_frmParaSet_Kapok::T_frmParaSet_Kapok(const pellum::PrinterTarget& printer, QWidget* parent)
+    : T_frmParaSet_Kapok(Variant::Kapok, printer, parent) {}
 
-T_frmParaSet_Kapok::T_frmParaSet_Kapok(Variant variant, QWidget* parent)
-    : FormDialog(parent),
-      m_model(std::make_unique<KvSettingsModel>(variant, pellum::current::CurrentModel)),
-      m_variant(variant) {
+T_frmParaSet_Kapok::T_frmParaSet_Kapok(Variant variant, const pellum::PrinterTarget& printer,
+                                       QWidget* parent)
+    : FormDialog(printer, parent),
+      m_model(std::make_unique<KvSettingsModel>(variant, printer.model)), m_variant(variant) {
     setObjectName(m_model->table().className);
     Build();
     LayOut();
@@ -269,8 +269,7 @@ void T_frmParaSet_Kapok::InitLanguage() {
 
 void T_frmParaSet_Kapok::ApplyOnlyChinese() {
     if (!pellum::models::ListContainsModel(
-            pellum::models::ModelListValue(QStringLiteral("OnlyChinese")),
-            pellum::current::CurrentModel))
+            pellum::models::ModelListValue(QStringLiteral("OnlyChinese")), m_session.Model()))
         return;
     if (auto* box = findChild<QGroupBox*>(QStringLiteral("gpbLanguage")))
         box->hide();
@@ -291,16 +290,17 @@ void T_frmParaSet_Kapok::FormShow() {
         m_label3->setText(m_model->tearOffRange());
     if (auto* protocol = findChild<QComboBox*>(QStringLiteral("cmbProtocol")))
         protocol->setEnabled(m_model->protocolEnabled());
-    if (!PrinterCMD::CmdOpen())
+    if (!PrinterCMD::CmdOpen(m_session))
         return; // the message has been shown; the controls keep their defaults
-    m_model->ReadAll([](const QString& key) { return PrinterCMD::CmdGetVal(key); });
-    PrinterCMD::CmdClose();
+    m_model->ReadAll([this](const QString& key) { return PrinterCMD::CmdGetVal(m_session, key); });
+    PrinterCMD::CmdClose(m_session);
     m_readOk = true;
     Push();
 }
 
 void T_frmParaSet_Kapok::ParaReadGDS() {
-    m_model->ParaReadGDS([](const QString& key) { return PrinterCMD::CmdGetVal(key); });
+    m_model->ParaReadGDS(
+        [this](const QString& key) { return PrinterCMD::CmdGetVal(m_session, key); });
     Push();
 }
 
@@ -316,21 +316,21 @@ void T_frmParaSet_Kapok::btnSetClick() {
         pellum::lang::ErrorBox(pellum::lang::Msg(QStringLiteral("_Err_BTPWD_Len")));
         return;
     }
-    if (PrinterCMD::CmdOpen()) {
+    if (PrinterCMD::CmdOpen(m_session)) {
         ReplacePrintSetting();
-        PrinterCMD::CmdClose();
-        PrinterCMD::CmdDo(QStringLiteral("reset_printer"));
+        PrinterCMD::CmdClose(m_session);
+        PrinterCMD::CmdDo(m_session, QStringLiteral("reset_printer"));
     }
     close();
 }
 
 void T_frmParaSet_Kapok::ReplacePrintSetting() {
     Pull();
-    m_model->ReplacePrintSetting([](const Write& w) {
+    m_model->ReplacePrintSetting([this](const Write& w) {
         if (w.exact)
-            PrinterCMD::CmdSetValExact(w.key, w.value);
+            PrinterCMD::CmdSetValExact(m_session, w.key, w.value);
         else
-            PrinterCMD::CmdSetVal(w.key, w.value);
+            PrinterCMD::CmdSetVal(m_session, w.key, w.value);
     });
 }
 

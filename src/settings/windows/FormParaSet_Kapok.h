@@ -27,7 +27,7 @@ class QRadioButton;
 class T_frmParaSet_Kapok : public pellum::FormDialog {
     Q_OBJECT
 public:
-    explicit T_frmParaSet_Kapok(QWidget* parent = nullptr);
+    explicit T_frmParaSet_Kapok(const pellum::PrinterTarget& printer, QWidget* parent = nullptr);
     ~T_frmParaSet_Kapok() override;
 
     // The values behind the controls (kept in step with them by every
@@ -54,7 +54,8 @@ public:
     virtual void CheckValue(QLineEdit* left);
 
 protected:
-    T_frmParaSet_Kapok(KvSettings::Variant variant, QWidget* parent);
+    T_frmParaSet_Kapok(KvSettings::Variant variant, const pellum::PrinterTarget& printer,
+                       QWidget* parent);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -4,8 +4,8 @@
 
 using namespace KvSettings;
 
-T_frmParaSet_Larch::T_frmParaSet_Larch(QWidget* parent)
-    : T_frmParaSet_Kapok(Variant::Larch, parent) {}
+T_frmParaSet_Larch::T_frmParaSet_Larch(const pellum::PrinterTarget& printer, QWidget* parent)
+    : T_frmParaSet_Kapok(Variant::Larch, printer, parent) {}
 
 bool T_frmParaSet_Larch::CheckImportNumber(QChar c) {
     return KeyAccepted(KeyFilter::Digits, c.unicode());

@@ -9,7 +9,7 @@
 class T_frmParaSet_Larch : public T_frmParaSet_Kapok {
     Q_OBJECT
 public:
-    explicit T_frmParaSet_Larch(QWidget* parent = nullptr);
+    explicit T_frmParaSet_Larch(const pellum::PrinterTarget& printer, QWidget* parent = nullptr);
 
     // Key filters: the address edits take digits only, the tear-off edit
     // digits and "-".

@@ -10,16 +10,20 @@ namespace pellum {
 void RegisterSettingsWindows() {
     for (const SettingsTables::WindowSpec& spec : SettingsTables::AllWindows()) {
         const QString name = spec.className;
-        RegisterWindow(name, [name](QWidget* parent) {
-            std::unique_ptr<FormParaSetEngine> window = CreateSettingsWindow(name, parent);
+        RegisterWindow(name, [name](QWidget* parent, const PrinterTarget& printer) {
+            std::unique_ptr<FormParaSetEngine> window = CreateSettingsWindow(name, printer, parent);
             if (window)
                 window->exec();
         });
     }
     RegisterWindow(QStringLiteral("T_frmParaSet_Kapok"),
-                   [](QWidget* parent) { T_frmParaSet_Kapok(parent).exec(); });
+                   [](QWidget* parent, const PrinterTarget& printer) {
+                       T_frmParaSet_Kapok(printer, parent).exec();
+                   });
     RegisterWindow(QStringLiteral("T_frmParaSet_Larch"),
-                   [](QWidget* parent) { T_frmParaSet_Larch(parent).exec(); });
+                   [](QWidget* parent, const PrinterTarget& printer) {
+                       T_frmParaSet_Larch(printer, parent).exec();
+                   });
 }
 
 } // namespace pellum
