@@ -171,9 +171,16 @@ void BlockProtocol::write(PendingWrite& pending, Bytes& buf, Actions& out) {
         }
     }
     changed += "]";
-    block = incoming;
     JsonLine j("block-write");
-    j.hex(all).str("form", pending.form).raw("changed", changed).raw("fields", fieldsJson(block));
+    j.hex(all).str("form", pending.form).raw("changed", changed);
+    if (p_.faults.ignoreWrites) {
+        // Accepted as usual, but the stored block stays: "fields" shows what
+        // was received, a read answers the old block.
+        j.raw("fields", fieldsJson(incoming)).flag("fault_ignored", true);
+    } else {
+        block = incoming;
+        j.raw("fields", fieldsJson(block));
+    }
     p_.write(j);
 }
 

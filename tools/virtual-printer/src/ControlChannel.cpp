@@ -60,7 +60,7 @@ std::string ControlChannel::command(const std::string& lineIn) {
     if (c == "help") {
         return "OK ping faults block set-block fields get set files emulation factory png save "
                "no-reply short-reply split-reply split-pause delay bad-checksum ack-status "
-               "fw-status drop-after refuse only times clear";
+               "fw-status drop-after refuse only times clear drop-reply ignore-writes";
     }
     if (c == "files") {
         std::string s;

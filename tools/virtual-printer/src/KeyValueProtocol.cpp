@@ -394,8 +394,14 @@ void KeyValueProtocol::setval(const std::string& key, const std::string& value, 
         return;
     }
     std::string old = p_.value(key);
-    p_.keys[key] = v;
     j.flag("accepted", true).str("old", old);
+    if (p_.faults.ignoreWrites) {
+        // Accepted as usual, but the key store keeps the old value.
+        j.flag("fault_ignored", true);
+        p_.write(j);
+        return;
+    }
+    p_.keys[key] = v;
     if (v != value) {
         j.str("stored", v);
     }

@@ -382,10 +382,18 @@ void Server::ptyDrop(int id, const std::string& reason, Clock::time_point now) {
 }
 
 void Server::applyActions(Actions& acts, Clock::time_point now) {
+    std::vector<int> replyDrops;
     for (auto& r : acts.replies) {
         Link* l = findLink(r.link);
         if (!l || (l->pty && !ptyOpen_)) {
             continue; // the line closed: a reply would be lost anyway
+        }
+        if (std::find(replyDrops.begin(), replyDrops.end(), r.link) != replyDrops.end()) {
+            continue;
+        }
+        if (dropsReply(faults_, r.kind)) {
+            replyDrops.push_back(r.link);
+            continue;
         }
         auto chunks = shapeReply(faults_, r.kind, r.data);
         Clock::time_point t = l->out.empty() ? now : std::max(now, l->out.back().due);
@@ -399,6 +407,13 @@ void Server::applyActions(Actions& acts, Clock::time_point now) {
             closeActive("fault: dropped after packet", now, acts);
         } else if (ptyLink_ && ptyLink_->id == id) {
             ptyDrop(id, "fault: line silent for 2 s after packet", now);
+        }
+    }
+    for (int id : replyDrops) {
+        if (active_ && active_->id == id) {
+            closeActive("fault: dropped instead of a reply", now, acts);
+        } else if (ptyLink_ && ptyLink_->id == id) {
+            ptyDrop(id, "fault: line silent for 2 s instead of a reply", now);
         }
     }
     if (acts.stateChanged) {

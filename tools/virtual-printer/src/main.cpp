@@ -20,7 +20,8 @@ const char* const kUsage =
     "       pellum-virtual-printer --list-models [--profiles FILE]\n"
     "faults:  --no-reply --short-reply N --split-reply N --split-pause MS --delay MS\n"
     "         --bad-checksum --ack-status K[:STATUS] --fw-status VALUE[@HEADER]\n"
-    "         --drop-after K --refuse --fault-only KIND[,KIND...] --fault-times N\n"
+    "         --drop-after K --drop-reply --refuse --ignore-writes\n"
+    "         --fault-only KIND[,KIND...] --fault-times N\n"
     "timing:  --idle-flush MS --job-idle MS --block-timeout MS --fw-quiet MS --handover MS\n"
     "See README.md beside the sources for every option.\n";
 
@@ -112,6 +113,10 @@ int main(int argc, char** argv) {
             o.faults.dropAfter = toNumber(a, next(), 0, 0x7FFFFFFF);
         } else if (a == "--refuse") {
             o.faults.refuse = true;
+        } else if (a == "--drop-reply") {
+            o.faults.dropReply = true;
+        } else if (a == "--ignore-writes") {
+            o.faults.ignoreWrites = true;
         } else if (a == "--fault-only") {
             std::string err = o.faults.command({"only", next()});
             if (!err.empty()) {
