@@ -1,5 +1,8 @@
 #include "Bytes.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace vp {
 
 std::uint16_t Checksum16(const std::uint8_t* data, std::size_t count) {
@@ -88,6 +91,30 @@ std::string trim(std::string_view s) {
         --e;
     }
     return std::string(s.substr(b, e - b));
+}
+
+bool isInteger(const std::string& s, long long& v) {
+    if (s.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    v = std::strtoll(s.c_str(), &end, 10);
+    return *end == '\0';
+}
+
+bool startsWith(const Bytes& buf, std::size_t at, const Bytes& p) {
+    if (buf.size() - at < p.size()) {
+        return false;
+    }
+    return std::equal(p.begin(), p.end(), buf.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+bool partialOf(const Bytes& buf, std::size_t at, const Bytes& p) {
+    std::size_t have = buf.size() - at;
+    if (have >= p.size()) {
+        return false;
+    }
+    return std::equal(buf.begin() + static_cast<std::ptrdiff_t>(at), buf.end(), p.begin());
 }
 
 } // namespace vp

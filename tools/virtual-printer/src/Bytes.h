@@ -49,6 +49,14 @@ inline std::string toString(const Bytes& b) {
 // Bytes up to (not including) the first byte at or below 0x20.
 std::string leadingText(const std::uint8_t* data, std::size_t count);
 
+// The bytes from `at` begin with p.
+bool startsWith(const Bytes& buf, std::size_t at, const Bytes& p);
+// The bytes from `at` are the beginning of p (but shorter).
+bool partialOf(const Bytes& buf, std::size_t at, const Bytes& p);
+
+// A whole decimal number (with an optional sign) and nothing else.
+bool isInteger(const std::string& s, long long& v);
+
 std::string lowerAscii(std::string s);
 std::string trim(std::string_view s);
 

@@ -45,6 +45,8 @@ std::string Faults::describe() const {
     if (only.empty()) {
         s << "all";
     }
+    s << " drop-reply=" << (dropReply ? "on" : "off")
+      << " ignore-writes=" << (ignoreWrites ? "on" : "off");
     return s.str();
 }
 
@@ -76,6 +78,12 @@ std::string Faults::command(const std::vector<std::string>& w) {
     }
     if (f == "refuse") {
         return onOff(refuse);
+    }
+    if (f == "drop-reply") {
+        return onOff(dropReply);
+    }
+    if (f == "ignore-writes") {
+        return onOff(ignoreWrites);
     }
     if (f == "short-reply") {
         if (isOff(w)) {
@@ -183,6 +191,16 @@ std::string Faults::command(const std::vector<std::string>& w) {
         return "";
     }
     return "unknown fault " + f;
+}
+
+bool dropsReply(Faults& faults, const std::string& kind) {
+    if (!faults.dropReply || !faults.appliesTo(kind)) {
+        return false;
+    }
+    if (faults.times > 0) {
+        --faults.times;
+    }
+    return true;
 }
 
 std::vector<Chunk> shapeReply(Faults& faults, const std::string& kind, const Bytes& reply) {

@@ -22,6 +22,8 @@ struct Faults {
     std::set<std::string> only;
     // The reply faults hit this many more replies, then switch off; -1 = no limit.
     int times = -1;
+    // The connection is closed where a reply would be sent (a reply fault too).
+    bool dropReply = false;
 
     // Content faults.
     bool badChecksum = false;   // wrong checksum in block replies and packet acks
@@ -31,6 +33,9 @@ struct Faults {
     int fwStatusAt = -1;      // ... after this header (0 = first); -1 = the final status
     long long dropAfter = -1; // drop the connection after receiving this packet index
     bool refuse = false;      // refuse new connections
+    // Setting writes (block write, setval) are accepted and journaled as usual
+    // but the stored settings stay as they were.
+    bool ignoreWrites = false;
 
     bool appliesTo(const std::string& kind) const;
     bool anyReplyFault() const { return noReply || shortReply >= 0 || splitAt >= 0 || delayMs > 0; }
@@ -45,6 +50,10 @@ struct Chunk {
     int delayMs = 0; // wait this long after the previous chunk (or the command)
     Bytes data;
 };
+
+// Whether the connection is to be closed instead of sending this reply (the
+// drop-reply fault). Consumes one use of a limited fault when it is.
+bool dropsReply(Faults& faults, const std::string& kind);
 
 // What is sent for one reply of the given kind, after the reply faults.
 // Consumes one use of a limited fault ("times").

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <zlib.h>
 
-#include "Engine.h"
+#include "Downloads.h"
 
 namespace vp {
 

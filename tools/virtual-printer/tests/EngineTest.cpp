@@ -666,3 +666,59 @@ TEST_F(EngineTest, EndlessTextIsJournaledInPiecesNotHoarded) {
     EXPECT_TRUE(has(last("text"), "\"terminated\":false"));
     EXPECT_EQ(send({0x1B, 0x1B, 0x08}), Bytes{0x01}) << "a command right after it is still seen";
 }
+
+TEST_F(EngineTest, IgnoreWritesAcceptsSettingWritesButKeepsTheStoredSettings) {
+    // A program that verifies its writes by reading back must see the old
+    // values; everything else about the write looks as usual.
+    struct Case {
+        const char* model;
+        std::function<void()> write; // writes density 5
+        std::function<Bytes()> read; // reads density back
+        Bytes before;
+        const char* kind;
+    };
+    const Case cases[] = {
+        {"PL-Nutmeg 200",
+         [this] {
+             Bytes b = send({0x12, 0x62});
+             b[34] = 5;
+             send({0x12, 0x63});
+             EXPECT_TRUE(send(sealed(b)).empty());
+         },
+         [this] {
+             return Bytes{send({0x12, 0x62}).at(34)};
+         },
+         Bytes{8}, "block-write"},
+        {"PL-Kapok 420", [this] { EXPECT_TRUE(send(kv("setval \"density\" \"5\"")).empty()); },
+         [this] { return send(kv("getval \"density\"")); }, Bytes{'8', 0}, "setval"},
+    };
+    for (const auto& c : cases) {
+        use(c.model);
+        faults_.ignoreWrites = true;
+        c.write();
+        EXPECT_EQ(c.read(), c.before) << c.model;
+        std::string line = last(c.kind);
+        EXPECT_TRUE(has(line, "\"fault_ignored\":true")) << line;
+        EXPECT_EQ(last(std::string(c.kind) + "-rejected"), "") << "accepted as usual";
+        if (std::string(c.kind) == "setval") {
+            EXPECT_TRUE(has(line, "\"accepted\":true")) << line;
+        } else {
+            EXPECT_TRUE(has(line, "{\"offset\":34,\"old\":8,\"new\":5}")) << line;
+        }
+        // Without the fault the same write is stored.
+        faults_.ignoreWrites = false;
+        c.write();
+        EXPECT_NE(c.read(), c.before) << c.model;
+    }
+    // A write that the printer rejects stays rejected under the fault.
+    use("PL-Nutmeg 200");
+    faults_.ignoreWrites = true;
+    send({0x12, 0x63});
+    send(Bytes(256, 0x00));
+    EXPECT_TRUE(has(last("block-write-rejected"), "\"reason\":\"marker\""));
+    use("PL-Kapok 420");
+    send(kv("setval \"density\" \"99\""));
+    EXPECT_TRUE(has(last("setval"), "\"accepted\":false"));
+    EXPECT_FALSE(has(last("setval"), "fault_ignored"));
+    faults_.clear();
+}

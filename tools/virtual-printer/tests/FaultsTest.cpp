@@ -73,3 +73,22 @@ TEST(Faults, CommandErrors) {
     EXPECT_EQ(f.command({"ack-status", "off"}), "");
     EXPECT_EQ(f.ackStatusAt, -1);
 }
+
+TEST(Faults, DropReplyFollowsOnlyAndTimesAndLeavesOtherRepliesAlone) {
+    Faults f;
+    ASSERT_EQ(f.command({"drop-reply"}), "");
+    ASSERT_EQ(f.command({"only", "getval"}), "");
+    ASSERT_EQ(f.command({"times", "1"}), "");
+    EXPECT_FALSE(dropsReply(f, "block-read"));
+    EXPECT_TRUE(dropsReply(f, "getval"));
+    EXPECT_FALSE(dropsReply(f, "getval")) << "used up";
+    ASSERT_EQ(f.command({"drop-reply", "off"}), "");
+    ASSERT_EQ(f.command({"times", "-1"}), "");
+    EXPECT_FALSE(dropsReply(f, "getval"));
+    EXPECT_EQ(f.command({"drop-reply", "maybe"}), "expected on or off");
+    ASSERT_EQ(f.command({"ignore-writes"}), "");
+    EXPECT_TRUE(f.ignoreWrites);
+    EXPECT_NE(f.describe().find("ignore-writes=on"), std::string::npos) << f.describe();
+    ASSERT_EQ(f.command({"clear"}), "");
+    EXPECT_FALSE(f.ignoreWrites);
+}

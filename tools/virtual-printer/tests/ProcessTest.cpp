@@ -476,3 +476,125 @@ TEST(VirtualPrinterProcess, TheLauncherKeepsTheTestsOwnDescriptorsOutOfTheChild)
     close(server);
     EXPECT_LT(VirtualPrinterProcess::connectLoopback(ntohs(a.sin_port), 500), 0);
 }
+
+namespace {
+
+// A download packet with n data bytes: zero fill and a checksum over header
+// and data, or (user font) FF fill and a checksum over all 1034 bytes.
+Bytes downloadPacket(const Bytes& data, bool userFont) {
+    Bytes p(1036, userFont ? 0xFF : 0x00);
+    Bytes head{0xDD, 0xCC, 0xBB, 0xAA, 0, 0, 0, 0, static_cast<std::uint8_t>(data.size()), 0};
+    std::copy(head.begin(), head.end(), p.begin());
+    std::copy(data.begin(), data.end(), p.begin() + 10);
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i < (userFont ? 1034 : 10 + data.size()); ++i) {
+        sum += p[i];
+    }
+    p[1034] = static_cast<std::uint8_t>(sum & 0xFF);
+    p[1035] = static_cast<std::uint8_t>(sum >> 8);
+    return p;
+}
+
+Bytes firmwareHeader(std::uint32_t size) {
+    Bytes h(76, 0);
+    h[4] = static_cast<std::uint8_t>(size);
+    h[8] = 2;
+    std::copy_n("MAIN", 4, h.begin() + 12);
+    return h;
+}
+
+} // namespace
+
+TEST(VirtualPrinterProcess, EveryReplyKindObeysEveryReplyFault) {
+    // Each reply the printer sends, restricted to its journal kind with
+    // "only", is hit by each reply fault; the commands before it are not.
+    struct Kind {
+        const char* model;
+        const char* kind;
+        std::vector<Bytes> before; // commands answered normally first
+        Bytes command;
+    };
+    const Bytes dfu = kvLine("do \"dfu\"");
+    const Kind kinds[] = {
+        {"PL-Nutmeg 200", "block-read", {}, {0x12, 0x62}},
+        {"PL-Nutmeg 200", "emulation-query", {}, {0x1B, 0x1B, 0x08}},
+        {"PL-Nutmeg 200", "version-query", {}, text("ZZZGETVERSION\r\n")},
+        {"PL-Nutmeg 200", "journey-query", {}, text("ZZZGETJOURNEY\r\n")},
+        {"PL-Nutmeg 200", "serial-query", {}, text("ZZZGETSN\r\n")},
+        {"PL-Kapok 420", "getval", {}, kvLine("getval \"density\"")},
+        {"PL-Kapok 420", "download-announce", {}, kvLine("do \"download\" \"labels\" \"E_A\"")},
+        {"PL-Kapok 420",
+         "download-packet",
+         {kvLine("do \"download\" \"labels\" \"E_A\"")},
+         downloadPacket({1, 2, 3}, false)},
+        {"PL-Kapok 420", "userfont-announce", {}, kvLine("do \"userfont_download\" \"big5\"")},
+        {"PL-Kapok 420",
+         "userfont-packet",
+         {kvLine("do \"userfont_download\" \"big5\"")},
+         downloadPacket({1, 2, 3}, true)},
+        // A header of size 0 is refused, so no final status follows it.
+        {"PL-Kapok 420", "firmware-header", {dfu}, firmwareHeader(0)},
+        {"PL-Kapok 420", "firmware-complete", {dfu, firmwareHeader(4)}, Bytes(4, 0x11)},
+    };
+    struct Fault {
+        const char* command;
+        // What arrives of a reply of n bytes at first (before the delay) and at all.
+        std::function<std::size_t(std::size_t)> early, total;
+        bool drops;
+    };
+    const Fault faults[] = {
+        {"no-reply", [](std::size_t) { return 0u; }, [](std::size_t) { return 0u; }, false},
+        {"short-reply 1", [](std::size_t) { return 1u; }, [](std::size_t) { return 1u; }, false},
+        {"delay 400", [](std::size_t) { return 0u; }, [](std::size_t n) { return n; }, false},
+        {"drop-reply", [](std::size_t) { return 0u; }, [](std::size_t) { return 0u; }, true},
+    };
+    for (const char* model : {"PL-Nutmeg 200", "PL-Kapok 420"}) {
+        VirtualPrinterProcess vp(VP_EXECUTABLE, {"--model", model, "--listen", "127.0.0.1:0",
+                                                 "--fw-quiet", "150", "--handover", "0"});
+        ASSERT_TRUE(vp.start()) << vp.error();
+        // Connects and sends the commands before (their replies are read and
+        // left aside), then the command itself.
+        auto ask = [&](const Kind& k) {
+            int fd = VirtualPrinterProcess::connectLoopback(vp.port());
+            for (const Bytes& b : k.before) {
+                sendAll(fd, b);
+                readSome(fd, 4096, 100);
+            }
+            sendAll(fd, k.command);
+            return fd;
+        };
+        for (const Kind& k : kinds) {
+            if (std::string(k.model) != model) {
+                continue;
+            }
+            ASSERT_EQ(vp.control("clear").substr(0, 2), "OK");
+            int fd = ask(k);
+            ASSERT_GE(fd, 0);
+            std::size_t normal = readSome(fd, 4096, 300).size();
+            close(fd);
+            ASSERT_GT(normal, 0u) << k.kind;
+            for (const Fault& f : faults) {
+                ASSERT_EQ(vp.control(f.command).substr(0, 2), "OK") << f.command;
+                ASSERT_EQ(vp.control(std::string("only ") + k.kind).substr(0, 2), "OK");
+                fd = ask(k);
+                ASSERT_GE(fd, 0);
+                std::string what = std::string(k.kind) + " / " + f.command;
+                // The firmware's final status comes only after its quiet time.
+                int early = std::string(k.kind) == "firmware-complete" ? 300 : 150;
+                Bytes first = readSome(fd, normal, early);
+                EXPECT_EQ(first.size(), f.early(normal)) << what;
+                Bytes rest = readSome(fd, normal, 700);
+                EXPECT_EQ(first.size() + rest.size(), f.total(normal)) << what;
+                std::uint8_t c;
+                ssize_t n = recv(fd, &c, 1, MSG_DONTWAIT);
+                if (f.drops) {
+                    EXPECT_EQ(n, 0) << what << ": the printer closed the connection";
+                } else {
+                    EXPECT_LT(n, 0) << what << ": the connection stays open";
+                }
+                close(fd);
+                ASSERT_EQ(vp.control("clear").substr(0, 2), "OK");
+            }
+        }
+    }
+}
