@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -19,6 +20,8 @@ using WindowOpener = std::function<void(QWidget* parent)>;
 
 void RegisterWindow(const QString& className, WindowOpener opener);
 bool IsWindowRegistered(const QString& className);
+// The names registered so far, sorted.
+QStringList RegisteredWindowNames();
 // Opens the window; false when no opener is registered under the name.
 bool OpenRegisteredWindow(const QString& className, QWidget* parent);
 
