@@ -59,10 +59,6 @@ int NeededWidth(QWidget* w) {
     return 0;
 }
 
-bool SameRow(const QWidget* a, const QWidget* b) {
-    return a->y() < b->y() + b->height() && b->y() < a->y() + a->height();
-}
-
 bool IsFixedWindow(const QWidget* w) {
     return w->isWindow() && w->minimumSize() == w->maximumSize();
 }
@@ -77,21 +73,17 @@ void GrowTo(QWidget* w, int width, int height) {
         w->resize(size);
 }
 
-// Moves every shown sibling of `w` that starts at or right of `from` on w's
-// row by `delta`.
-void PushRow(const std::vector<QWidget*>& siblings, QWidget* w, int from, int delta) {
-    for (QWidget* s : siblings)
-        if (s != w && s->x() >= from && SameRow(s, w))
-            s->move(s->x() + delta, s->y());
-}
-
-// The left edge of the first shown sibling that starts right of w's left
-// edge on its row, or -1.
-int NextOnRow(const std::vector<QWidget*>& siblings, const QWidget* w) {
+// The left edge of the first sibling that starts right of `r`'s left edge on
+// its row, or -1.
+int NextOnRow(const std::vector<QRect>& places, std::size_t self) {
+    const QRect& r = places[self];
     int next = -1;
-    for (const QWidget* s : siblings)
-        if (s != w && s->x() > w->x() && SameRow(s, w) && (next < 0 || s->x() < next))
-            next = s->x();
+    for (std::size_t j = 0; j < places.size(); ++j) {
+        const QRect& s = places[j];
+        if (j != self && s.x() > r.x() && s.top() <= r.bottom() && r.top() <= s.bottom() &&
+            (next < 0 || s.x() < next))
+            next = s.x();
+    }
     return next;
 }
 
@@ -104,11 +96,12 @@ void FitContainer(QWidget* container) {
         if (w && !w->isWindow() && !w->isHidden())
             children.push_back(w);
     }
-    std::vector<int> widthBefore;
-    for (QWidget* w : children) {
-        widthBefore.push_back(w->width());
+    // Where everything stood before this fit.
+    std::vector<QRect> places;
+    for (QWidget* w : children)
+        places.push_back(w->geometry());
+    for (QWidget* w : children)
         FitContainer(w);
-    }
     if (container->layout()) {
         // Qt places the children; the window only has to be big enough.
         if (container->isWindow()) {
@@ -121,40 +114,53 @@ void FitContainer(QWidget* container) {
     }
     int rightBefore = 0;
     int bottomBefore = 0;
-    for (std::size_t i = 0; i < children.size(); ++i) {
-        rightBefore = std::max(rightBefore, children[i]->x() + widthBefore[i]);
-        bottomBefore = std::max(bottomBefore, children[i]->geometry().bottom() + 1);
+    for (const QRect& r : places) {
+        rightBefore = std::max(rightBefore, r.right() + 1);
+        bottomBefore = std::max(bottomBefore, r.bottom() + 1);
     }
     const int rightMargin = std::max(4, container->width() - rightBefore);
     const int bottomMargin = std::max(2, container->height() - bottomBefore);
 
+    // Each control that grew moves what stands to its right on its rows by
+    // as much; a control pushed by several moves by the most, and passes it
+    // on, so columns stay columns.
     std::vector<std::size_t> order(children.size());
     for (std::size_t i = 0; i < order.size(); ++i)
         order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return children[a]->x() < children[b]->x();
-    });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return places[a].x() < places[b].x(); });
+    std::vector<int> shift(children.size(), 0);
     for (std::size_t i : order) {
         QWidget* w = children[i];
-        const int oldWidth = widthBefore[i];
+        const QRect& was = places[i];
         const int need = NeededWidth(w);
-        const int next = NextOnRow(children, w);
         if (need > w->width())
             w->resize(need, w->height());
-        if (next < 0)
-            continue;
-        int delta = 0;
-        if (w->width() > oldWidth && w->x() + oldWidth <= next) {
-            // It grew: what stood after it keeps its distance.
-            delta = w->width() - oldWidth;
-        } else if (IsLabel(w) && w->x() + need > next) {
-            // A label sized to its text earlier that now runs into the next
-            // control.
-            delta = w->x() + need + kLabelGap - next;
+        // The room the control had: up to the next control on its row for a
+        // label that was already sized to its text and runs into it.
+        int room = was.width();
+        int extra = 0;
+        const int next = NextOnRow(places, i);
+        if (IsLabel(w) && next >= 0 && was.x() + need > next) {
+            room = std::min(room, next - was.x());
+            extra = kLabelGap;
         }
-        if (delta > 0)
-            PushRow(children, w, next, delta);
+        int growth = std::max(0, w->width() - room);
+        if (growth > 0)
+            growth += extra;
+        const int push = shift[i] + growth;
+        if (push == 0)
+            continue;
+        for (std::size_t j = 0; j < children.size(); ++j) {
+            const QRect& s = places[j];
+            if (j != i && s.x() >= was.x() + room && s.top() <= was.bottom() &&
+                was.top() <= s.bottom())
+                shift[j] = std::max(shift[j], push);
+        }
     }
+    for (std::size_t i = 0; i < children.size(); ++i)
+        if (shift[i] > 0)
+            children[i]->move(places[i].x() + shift[i], children[i]->y());
     int right = 0;
     int bottom = 0;
     for (QWidget* w : children) {
