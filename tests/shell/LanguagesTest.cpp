@@ -266,6 +266,7 @@ TEST_F(Languages, NoCaptionIsClippedInAnyWindow) {
         }
         for (const QString& name : pellum::RegisteredWindowNames()) {
             pellum::current::CurrentModel = ModelFor(name);
+            pellum::current::CurrentFamily = pellum::FamilyTSPL;
             Look(name, [&](QWidget* w) { problems << ClippedCaptions(w, language); });
         }
         dialogs->messages.clear();

@@ -113,6 +113,7 @@ int main(int argc, char** argv) {
         }
         for (const QString& name : pellum::RegisteredWindowNames()) {
             pellum::current::CurrentModel = ModelFor(name);
+            pellum::current::CurrentFamily = pellum::FamilyTSPL;
             QTimer::singleShot(0, [&] {
                 if (QWidget* modal = QApplication::activeModalWidget()) {
                     Show(l.sw, name, modal);
