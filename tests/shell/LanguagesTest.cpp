@@ -1,10 +1,11 @@
 // Every window in every language of the shipped language file: its texts
 // come from the chosen section, Qt's own texts follow the same language, and
 // no caption is cut off.
+#include "core/TextTools.h"
+#include "gui/GuiWindowRegistry.h"
 #include "shell/FormMain_Label_Dealer.h"
 #include "shell/FormPrinterManage_Label.h"
 #include "shell/GuiQtTranslations.h"
-#include "gui/GuiWindowRegistry.h"
 
 #include "GuiTestApp.h"
 #include "ShellFixture.h"
@@ -122,7 +123,7 @@ QString ModelFor(const QString& className) {
     const QString family = className.mid(prefix.size()).section(QLatin1Char('_'), 0, 0);
     const QString list =
         pellum::text::ReadIniString(pellum::files::kModelListFile, QStringLiteral("ParameterSet"),
-                                   family + QStringLiteral("_ParameterSetting"));
+                                    family + QStringLiteral("_ParameterSetting"));
     const QString first = list.section(QLatin1Char(','), 0, 0);
     return first.isEmpty() ? QStringLiteral("PL-Nutmeg 200") : first;
 }

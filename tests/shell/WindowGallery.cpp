@@ -6,16 +6,16 @@
 // printer library that never answers (what they show after a failed read)
 // and message boxes are recorded, not shown; one confirmation box per
 // language shows Qt's own buttons.
+#include "core/CurrentPrinter.h"
+#include "core/Localization.h"
+#include "core/ModelLists.h"
+#include "core/ProgramFiles.h"
+#include "core/TextTools.h"
+#include "gui/GuiWindowRegistry.h"
 #include "shell/FormMain_Label_Dealer.h"
 #include "shell/FormPrinterManage_Label.h"
 #include "shell/GuiQtTranslations.h"
-#include "gui/GuiWindowRegistry.h"
-#include "core/Localization.h"
 #include "shell/StartUp.h"
-#include "core/TextTools.h"
-#include "core/ModelLists.h"
-#include "core/ProgramFiles.h"
-#include "core/CurrentPrinter.h"
 
 #include "TestSupport.h"
 
@@ -57,7 +57,7 @@ QString ModelFor(const QString& className) {
     const QString family = className.mid(prefix.size()).section(QLatin1Char('_'), 0, 0);
     const QString first =
         pellum::text::ReadIniString(pellum::files::kModelListFile, QStringLiteral("ParameterSet"),
-                                   family + QStringLiteral("_ParameterSetting"))
+                                    family + QStringLiteral("_ParameterSetting"))
             .section(QLatin1Char(','), 0, 0);
     return first.isEmpty() ? QStringLiteral("PL-Nutmeg 200") : first;
 }
