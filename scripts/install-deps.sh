@@ -8,7 +8,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6gui6 qt6-qpa-plugins
   libgtest-dev libgmock-dev googletest
   zlib1g-dev libpng-dev libjpeg-dev libgif-dev
-  fonts-dejavu-core fonts-wqy-microhei
+  fonts-dejavu-core fonts-wqy-microhei fonts-ipafont-gothic
+  qt6-translations-l10n
   xvfb xauth
 )
 

@@ -1,6 +1,7 @@
 #include "gui/GuiLanguage.h"
 
 #include "core/Localization.h"
+#include "gui/GuiCaptionFit.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -91,6 +92,7 @@ void ApplyLanguageFont(QWidget* window) {
             w->setFont(LanguageFontFor(w->font()));
         }
     }
+    FitCaptions(window);
 }
 
 void PlaceAfterLabel(QWidget* label, QWidget* control) {

@@ -15,7 +15,8 @@ QFontDatabase::WritingSystem WritingSystemForCharset(int charset);
 // Gives `window` and its labels, buttons, list views, group boxes, edit
 // fields, tab pages, radio buttons, check boxes, combo boxes and panels the
 // language font (labels are first sized to their text). A missing size or
-// character set keeps the widget's own.
+// character set keeps the widget's own. Captions that the font or the
+// language makes too wide for their place get room (GuiCaptionFit.h).
 void ApplyLanguageFont(QWidget* window);
 
 // Moves `control` so that it starts right after `label` (its left edge

@@ -18,6 +18,12 @@ bool IsWindowRegistered(const QString& className) {
     return Registry().contains(className);
 }
 
+QStringList RegisteredWindowNames() {
+    QStringList names = Registry().keys();
+    names.sort();
+    return names;
+}
+
 bool OpenRegisteredWindow(const QString& className, QWidget* parent, const PrinterTarget& printer) {
     auto it = Registry().constFind(className);
     if (it == Registry().constEnd() || !it.value())

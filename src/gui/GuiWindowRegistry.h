@@ -9,6 +9,7 @@
 #include "core/PrinterSession.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -22,6 +23,8 @@ using WindowOpener = std::function<void(QWidget* parent, const PrinterTarget& pr
 
 void RegisterWindow(const QString& className, WindowOpener opener);
 bool IsWindowRegistered(const QString& className);
+// The names registered so far, sorted.
+QStringList RegisteredWindowNames();
 // Opens the window for `printer`; false when no opener is registered under
 // the name.
 bool OpenRegisteredWindow(const QString& className, QWidget* parent, const PrinterTarget& printer);

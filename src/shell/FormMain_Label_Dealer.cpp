@@ -15,6 +15,7 @@
 #include "settings/PrinterCMD.h"
 #include "settings/ServiceFunctions.h"
 #include "shell/FormPrinterManage_Label.h"
+#include "shell/GuiQtTranslations.h"
 #include "shell/StartUp.h"
 
 #include <QApplication>
@@ -211,6 +212,7 @@ void T_frmMain_Label_Dealer::closeEvent(QCloseEvent* event) {
 void T_frmMain_Label_Dealer::FormShow() {
     StartUp::InitialiseFolders(m_programFolder);
     StartUp::InitialiseLanguage();
+    pellum::InstallQtTranslations(pellum::lang::LanguageId);
     QStringList problems;
     if (m_loadLibraries)
         problems = StartUp::LoadLibraries();

@@ -7,6 +7,7 @@
 
 #include <QDirIterator>
 #include <QFile>
+#include <QMap>
 #include <QRegularExpression>
 #include <QSet>
 #include <gtest/gtest.h>
@@ -45,6 +46,37 @@ QSet<QString> KeysInSources(QSet<QString>* messageKeysUsed) {
     return keys;
 }
 
+// The keys of every section of the shipped file, in the file's order.
+QMap<QString, QStringList> KeysBySection() {
+    QMap<QString, QStringList> sections;
+    QString current;
+    for (const QString& raw : pellum::ReadTextFileLines(ShippedLanguageFile())) {
+        const QString line = raw.trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';')))
+            continue;
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
+            current = line.mid(1, line.size() - 2).trimmed();
+            sections[current];
+            continue;
+        }
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq > 0)
+            sections[current].append(line.left(eq).trimmed());
+    }
+    return sections;
+}
+
+// The placeholders of a text ({1}, %1), sorted, so that a translation that
+// drops, adds or renumbers one is seen.
+QStringList Placeholders(const QString& text) {
+    static const QRegularExpression pattern(QStringLiteral("\\{[0-9]+\\}|%[0-9]+"));
+    QStringList found;
+    for (auto m = pattern.globalMatch(text); m.hasNext();)
+        found.append(m.next().captured(0));
+    found.sort();
+    return found;
+}
+
 QStringList ListedLanguages() {
     const QString list = pellum::ReadPrivateProfileString(
         ShippedLanguageFile(), QStringLiteral("LanguageCollect"), QStringLiteral("List"));
@@ -57,9 +89,9 @@ QStringList ListedLanguages() {
 
 } // namespace
 
-TEST(LanguageFile, ProvidesTheThreeLanguagesAndAValidDefault) {
+TEST(LanguageFile, ProvidesTheSevenLanguagesAndAValidDefault) {
     const QStringList ids = ListedLanguages();
-    for (const char* id : {"1033", "2052", "1028"})
+    for (const char* id : {"1033", "2052", "1028", "1041", "1049", "1046", "1034"})
         EXPECT_TRUE(ids.contains(QString::fromLatin1(id))) << id;
     const QString def =
         pellum::ReadPrivateProfileString(ShippedLanguageFile(), QStringLiteral("LanguageCollect"),
@@ -94,4 +126,42 @@ TEST(LanguageFile, EveryKeyTheCodeLooksUpIsPresentInEveryListedLanguage) {
             unknown.append(key);
     EXPECT_TRUE(unknown.isEmpty())
         << "not in the message table: " << unknown.join(", ").toStdString();
+}
+
+// Every language carries exactly the keys of the English section, each with
+// the same placeholders and, for item lists, the same number of items.
+TEST(LanguageFile, EveryListedLanguageHasTheEnglishKeysAndPlaceholders) {
+    const QMap<QString, QStringList> sections = KeysBySection();
+    const QStringList english = sections.value(QStringLiteral("1033"));
+    ASSERT_FALSE(english.isEmpty());
+    const QString file = ShippedLanguageFile();
+    for (const QString& id : ListedLanguages()) {
+        const QSet<QString> have(sections.value(id).cbegin(), sections.value(id).cend());
+        const QSet<QString> want(english.cbegin(), english.cend());
+        QStringList missing = QStringList(want.cbegin(), want.cend()), extra;
+        missing.removeIf([&](const QString& k) { return have.contains(k); });
+        for (const QString& k : have)
+            if (!want.contains(k))
+                extra.append(k);
+        missing.sort();
+        extra.sort();
+        EXPECT_TRUE(missing.isEmpty())
+            << "section " << id.toStdString() << " lacks: " << missing.join(", ").toStdString();
+        EXPECT_TRUE(extra.isEmpty())
+            << "section " << id.toStdString()
+            << " has keys English lacks: " << extra.join(", ").toStdString();
+        for (const QString& key : english) {
+            const QString en = pellum::ReadPrivateProfileString(file, QStringLiteral("1033"), key);
+            const QString tr = pellum::ReadPrivateProfileString(file, id, key);
+            if (tr.isEmpty())
+                continue; // reported above
+            EXPECT_EQ(Placeholders(tr).join(QLatin1Char(' ')).toStdString(),
+                      Placeholders(en).join(QLatin1Char(' ')).toStdString())
+                << id.toStdString() << " " << key.toStdString() << ": " << tr.toStdString();
+            if (key.endsWith(QLatin1String("_Item")) || key.endsWith(QLatin1String("_ItemCode"))) {
+                EXPECT_EQ(tr.count(QLatin1Char(',')), en.count(QLatin1Char(',')))
+                    << id.toStdString() << " " << key.toStdString();
+            }
+        }
+    }
 }

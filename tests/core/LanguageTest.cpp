@@ -1,5 +1,6 @@
 #include "core/Localization.h"
 #include "core/ProgramFiles.h"
+#include "platform/IniFile.h"
 #include "platform/SystemLanguage.h"
 
 #include "TestSupport.h"
@@ -106,4 +107,56 @@ TEST(Language, MessageBoxesUseTheirTitlesAndTheCodeForms) {
     EXPECT_EQ(dialogs.messages[1].title, QStringLiteral("Info"));
     EXPECT_EQ(dialogs.messages[1].text, QStringLiteral("3:Open failed"));
     EXPECT_EQ(dialogs.confirmations, std::vector<QString>{QStringLiteral("Delete?")});
+}
+
+// The choice against the shipped language file: every switch and the system
+// languages that map onto its seven sections, one table read in order.
+TEST(Language, ChoiceAgainstTheShippedLanguageFile) {
+    const QString file =
+        pellum::test::BuildBinFolder() + QStringLiteral("files/PellumLanguage.ini");
+    const QString list = pellum::ReadPrivateProfileString(file, QStringLiteral("LanguageCollect"),
+                                                          QStringLiteral("List"));
+    const QString def = pellum::ReadPrivateProfileString(file, QStringLiteral("LanguageCollect"),
+                                                         QStringLiteral("DefaultLanguageID"));
+    ASSERT_EQ(def, QStringLiteral("1033"));
+    struct Case {
+        const char* sw; // "" = no switch
+        int system;
+        const char* list; // nullptr = the shipped List
+        const char* expected;
+    };
+    std::vector<Case> cases = {
+        {"-CN", 1033, nullptr, "2052"},
+        {"-EN", 2052, nullptr, "1033"},
+        {"-TW", 1033, nullptr, "1028"},
+        {"-JP", 1033, nullptr, "1041"},
+        {"-RU", 1033, nullptr, "1049"},
+        {"-PT", 1033, nullptr, "1046"},
+        {"-ES", 1033, nullptr, "1034"},
+        {"", 1041, nullptr, "1041"},
+        {"", 1049, nullptr, "1049"},
+        {"", 1046, nullptr, "1046"},
+        {"", 2070, nullptr, "1046"},
+        {"", 3076, nullptr, "1028"},
+        {"", 5124, nullptr, "1028"},
+        {"", 2052, nullptr, "2052"},
+        {"", 1036, nullptr, "1033"},
+        {"", 0x540A, nullptr, "1033"},
+        // A List that lacks the chosen language: the default, for a switch too.
+        {"-JP", 1033, "1033,2052,1028", "1033"},
+        {"", 1049, "1033,2052", "1033"},
+        {"-ES", 1033, "1033,1046", "1033"},
+        {"", 2070, "1033,1034", "1033"},
+    };
+    // The twenty Spanish identifiers, 0x040A to 0x500A.
+    for (int k = 0; k < 20; ++k)
+        cases.push_back({"", 0x040A + k * 0x0400, nullptr, "1034"});
+    for (const Case& c : cases) {
+        pellum::lang::LanguageId.clear();
+        ApplyCommandLineSwitch(*c.sw ? QStringList{QString::fromLatin1(c.sw)} : QStringList{});
+        EXPECT_EQ(DecideLanguageId(pellum::lang::LanguageId, c.system,
+                                   c.list ? QString::fromLatin1(c.list) : list, def),
+                  QString::fromLatin1(c.expected))
+            << c.sw << "/" << c.system << "/" << (c.list ? c.list : "shipped");
+    }
 }

@@ -28,7 +28,7 @@ TEST_F(StartUpWindow, TitleAndLanguageFromTheSwitch) {
     struct Case {
         QStringList args;
         const char* language;
-    } cases[] = {{{"-EN"}, "1033"}, {{"-CN", "-EN"}, "2052"}, {{"-TW"}, "1028"}, {{"-JP"}, "1033"}};
+    } cases[] = {{{"-EN"}, "1033"}, {{"-CN", "-EN"}, "2052"}, {{"-TW"}, "1028"}, {{"-JP"}, "1041"}};
     for (const Case& c : cases) {
         pellum::lang::LanguageId.clear();
         T_frmMain_Label_Dealer window(c.args, folder->programFolder());
