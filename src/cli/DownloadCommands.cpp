@@ -123,14 +123,13 @@ int FilesDownload(const QStringList& args) {
     if (!connection.ok())
         return kExitFailed;
     try {
-        if (!ImageConversion::ConvertImageFile(path, pellum::files::ConvertedBitmapPath, scale))
+        const auto widthLimit = [] {
+            return ImageConversion::MaxImageWidth(
+                PrinterCMD::CmdGetVal(QStringLiteral("dpi")).trimmed().toInt());
+        };
+        if (!ImageConversion::ConvertForDownload(path, pellum::files::ConvertedBitmapPath, scale,
+                                                 widthLimit, &DownloadState::DownloadData))
             return kExitFailed;
-        const int dpi = PrinterCMD::CmdGetVal(QStringLiteral("dpi")).trimmed().toInt();
-        if (!ImageConversion::CheckImageWidth(pellum::files::ConvertedBitmapPath,
-                                              ImageConversion::MaxImageWidth(dpi)))
-            return kExitFailed;
-        DownloadState::DownloadData =
-            ImageConversion::BuildRasterRecord(pellum::files::ConvertedBitmapPath);
     } catch (const ImageConversion::ImageError& e) {
         return Fail(e.text());
     }

@@ -374,21 +374,22 @@ bool TfrmDLFile::PrepareAndStart() {
     QByteArray data;
     if (picture) {
         const float factor = cmbImageTimes->currentText().toFloat();
-        if (!ImageConversion::ConvertImageFile(path, pellum::files::ConvertedBitmapPath, factor))
-            return false;
-        // A resolution the printer does not state counts as the narrower one.
-        const int dpi = PrinterCMD::CmdGetVal(QStringLiteral("dpi")).trimmed().toInt();
-        if (!ImageConversion::CheckImageWidth(pellum::files::ConvertedBitmapPath,
-                                              ImageConversion::MaxImageWidth(dpi)))
+        // The printer's resolution is asked before the picture is decoded,
+        // so that a picture too wide for it is refused from its header. A
+        // resolution the printer does not state counts as the narrower one.
+        const auto widthLimit = [] {
+            return ImageConversion::MaxImageWidth(
+                PrinterCMD::CmdGetVal(QStringLiteral("dpi")).trimmed().toInt());
+        };
+        if (!ImageConversion::ConvertForDownload(path, pellum::files::ConvertedBitmapPath, factor,
+                                                 widthLimit, &data))
             return false;
         name = name.left(name.size() - 3) + QStringLiteral("GRF");
     }
     DownloadState::PacketIndex = 0;
     DownloadState::PacketSize = kPacketSize;
     DownloadState::KbPerPacket = 1;
-    if (picture) {
-        data = ImageConversion::BuildRasterRecord(pellum::files::ConvertedBitmapPath);
-    } else {
+    if (!picture) {
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly))
             throw std::runtime_error(
