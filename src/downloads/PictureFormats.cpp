@@ -143,8 +143,8 @@ public:
                 d[x] = s[x] < 128;
             break;
         case Layout::Rgb:
-            for (int x = 0; x < width; ++x, s += 3)
-                d[x] = BlackRgb(s[0], s[1], s[2]);
+            for (int x = 0; x < width; ++x)
+                d[x] = BlackRgb(s[3 * x], s[3 * x + 1], s[3 * x + 2]);
             break;
         case Layout::Rgba:
             for (int x = 0; x < width; ++x, s += 4)
@@ -704,13 +704,25 @@ MonoBitmap StretchBlack(const std::vector<std::uint8_t>& black, int sourceWidth,
         }
         previous = sy;
         const std::uint8_t* src = &black[std::size_t(sy) * sourceWidth];
-        for (int x0 = 0; x0 < width; x0 += 8) {
-            const int n = std::min(8, width - x0);
-            std::uint8_t byte = 0xFF;
+        const int whole = width / 8;
+        if (width == sourceWidth) { // the columns are the source's own
+            for (int i = 0; i < whole; ++i) {
+                const std::uint8_t* s = src + 8 * i;
+                row[i] = std::uint8_t(~(s[0] << 7 | s[1] << 6 | s[2] << 5 | s[3] << 4 | s[4] << 3 |
+                                        s[5] << 2 | s[6] << 1 | s[7]));
+            }
+        } else {
+            const int* c = columns.data();
+            for (int i = 0; i < whole; ++i, c += 8)
+                row[i] = std::uint8_t(~(src[c[0]] << 7 | src[c[1]] << 6 | src[c[2]] << 5 |
+                                        src[c[3]] << 4 | src[c[4]] << 3 | src[c[5]] << 2 |
+                                        src[c[6]] << 1 | src[c[7]]));
+        }
+        if (const int n = width % 8) { // the bits right of the picture stay white
+            unsigned bits = 0;
             for (int k = 0; k < n; ++k)
-                if (src[columns[std::size_t(x0 + k)]])
-                    byte &= std::uint8_t(~(0x80 >> k));
-            row[x0 / 8] = byte;
+                bits |= unsigned(src[columns[std::size_t(whole * 8 + k)]]) << (7 - k);
+            row[whole] = std::uint8_t(~bits);
         }
     }
     return m;
