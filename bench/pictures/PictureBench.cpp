@@ -6,11 +6,11 @@
 // The JPEG files are made here with libjpeg: a 1248 x 1800 photograph-like
 // picture (the widest a 300 dpi printer takes) and a 4000 x 3000 one. Every
 // figure is the median of ROUNDS runs (default 15), all in this one process.
+#include "core/Localization.h"
+#include "core/ProgramFiles.h"
 #include "downloads/ImageConversion.h"
 #include "platform/UserDialogs.h"
-#include "shell/Localization.h"
 #include "shell/StartUp.h"
-#include "shell/mdlGlobal.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -115,8 +115,8 @@ int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
     QTemporaryDir dir;
     StartUp::InitialiseFolders(dir.path() + QLatin1Char('/'));
-    mdlGlobal::LanguageId = QStringLiteral("1033");
-    Localization::LoadMessageTable();
+    pellum::lang::LanguageId = QStringLiteral("1033");
+    pellum::lang::LoadMessageTable();
     pellum::ConsoleDialogs dialogs;
     pellum::SetDialogs(&dialogs);
 
@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
     const QByteArray photoBytes = MakeJpeg(1248, 1800);
     Write(photo, photoBytes);
     Write(large, MakeJpeg(4000, 3000));
-    const QString scratch = mdlGlobal::ConvertedBitmapPath;
+    const QString scratch = pellum::files::ConvertedBitmapPath;
 
     const double bareRgb = MedianMs(rounds, [&] {
         QFile f(photo);

@@ -629,7 +629,7 @@ TEST(Conversion, HeadersStateTheSize) {
 }
 
 TEST_F(ImageFiles, DownloadConversionRefusesTooWideFromTheHeaderAndMatchesTheFileRoute) {
-    const QString dest = mdlGlobal::ConvertedBitmapPath;
+    const QString dest = pellum::files::ConvertedBitmapPath;
     int asked = 0;
     const auto limit864 = [&asked] {
         ++asked;

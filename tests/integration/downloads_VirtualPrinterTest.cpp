@@ -218,9 +218,9 @@ TEST_F(DownloadsAgainstVirtualPrinter, ImageConvertWritesTheRecordThatADownloadS
     }
 
     // The download's refusals and messages, without a printer.
-    mdlGlobal::LanguageId = QStringLiteral("1033");
+    pellum::lang::LanguageId = QStringLiteral("1033");
     StartUp::InitialiseFolders(pellum::test::BuildBinFolder());
-    Localization::LoadMessageTable();
+    pellum::lang::LoadMessageTable();
     QImage wide(450, 4, QImage::Format_RGB32);
     wide.fill(Qt::black);
     const QString widePath = dir.filePath(QStringLiteral("wide.png"));
@@ -230,10 +230,10 @@ TEST_F(DownloadsAgainstVirtualPrinter, ImageConvertWritesTheRecordThatADownloadS
         int exitCode;
         QString message;
     } refusals[] = {
-        {{"image", "convert", widePath, "--scale", "2.0"}, 1, Localization::Msg("_E_ITW")},
+        {{"image", "convert", widePath, "--scale", "2.0"}, 1, pellum::lang::Msg("_E_ITW")},
         {{"image", "convert", widePath, "--scale", "2.0", "--dpi", "300"}, 0, QString()},
-        {{"image", "convert", dir.filePath("none.png")}, 1, Localization::Msg("_Err_FileNotExist")},
-        {{"image", "convert", Write("A.JPG", "x")}, 1, Localization::Msg("_E_IC")},
+        {{"image", "convert", dir.filePath("none.png")}, 1, pellum::lang::Msg("_Err_FileNotExist")},
+        {{"image", "convert", Write("A.JPG", "x")}, 1, pellum::lang::Msg("_E_IC")},
         {{"image", "convert", widePath, "--scale", "1.7"}, 2, QString()},
         {{"image", "convert", widePath, "--dpi", "x"}, 2, QString()},
         {{"image", "shrink", widePath}, 2, QString()},
