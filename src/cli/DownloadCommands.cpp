@@ -14,6 +14,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 namespace pellumctl {
 
@@ -125,14 +126,13 @@ int FilesDownload(pellum::PrinterSession& session, const QStringList& args) {
     if (!connection.ok())
         return kExitFailed;
     try {
-        if (!ImageConversion::ConvertImageFile(path, pellum::files::ConvertedBitmapPath, scale))
+        const auto widthLimit = [&session] {
+            return ImageConversion::MaxImageWidth(
+                PrinterCMD::CmdGetVal(session, QStringLiteral("dpi")).trimmed().toInt());
+        };
+        if (!ImageConversion::ConvertForDownload(path, pellum::files::ConvertedBitmapPath, scale,
+                                                 widthLimit, &DownloadState::DownloadData))
             return kExitFailed;
-        const int dpi = PrinterCMD::CmdGetVal(session, QStringLiteral("dpi")).trimmed().toInt();
-        if (!ImageConversion::CheckImageWidth(pellum::files::ConvertedBitmapPath,
-                                              ImageConversion::MaxImageWidth(dpi)))
-            return kExitFailed;
-        DownloadState::DownloadData =
-            ImageConversion::BuildRasterRecord(pellum::files::ConvertedBitmapPath);
     } catch (const ImageConversion::ImageError& e) {
         return Fail(e.text());
     }
@@ -195,6 +195,77 @@ int Files(pellum::PrinterSession& session, const QStringList& args) {
     return UsageError(QStringLiteral("files needs list, space, download or delete"));
 }
 
+// Writes `bytes` to `path` whole, or says why not.
+bool WriteOutput(const QString& path, const QByteArray& bytes) {
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
+        Fail(QStringLiteral("Cannot write file \"%1\": %2").arg(path, out.errorString()));
+        return false;
+    }
+    return true;
+}
+
+// The conversion of a picture download without a printer: the same rules,
+// refusals and messages, at a resolution given on the command line.
+int ImageConvert(const QStringList& args) {
+    const QString usage = QStringLiteral(
+        "image convert FILE [--scale F] [--dpi N] [--png PREVIEW.png] [--out RECORD]");
+    QString path, png, out;
+    float scale = 1.0f;
+    int dpi = 203;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == QLatin1String("--scale") && hasValue) {
+            const QString s = args[++i];
+            if (!ImageConversion::ScaleFactorItems().contains(s))
+                return UsageError(QStringLiteral("--scale takes one of ") +
+                                  ImageConversion::ScaleFactorItems().join(QStringLiteral(", ")));
+            scale = s.toFloat();
+        } else if (a == QLatin1String("--dpi") && hasValue) {
+            bool ok = false;
+            dpi = args[++i].toInt(&ok);
+            if (!ok || dpi <= 0)
+                return UsageError(QStringLiteral("--dpi takes a resolution in dots per inch"));
+        } else if (a == QLatin1String("--png") && hasValue) {
+            png = args[++i];
+        } else if (a == QLatin1String("--out") && hasValue) {
+            out = args[++i];
+        } else if (!a.startsWith(QLatin1String("--")) && path.isEmpty()) {
+            path = a;
+        } else {
+            return UsageError(usage);
+        }
+    }
+    if (path.isEmpty())
+        return UsageError(usage);
+    QByteArray record;
+    ImageConversion::MonoBitmap bitmap;
+    try {
+        const auto widthLimit = [dpi] { return ImageConversion::MaxImageWidth(dpi); };
+        if (!ImageConversion::ConvertForDownload(path, QString(), scale, widthLimit, &record,
+                                                 &bitmap))
+            return kExitFailed;
+        if (!png.isEmpty() && !WriteOutput(png, ImageConversion::EncodeMonoPng(bitmap)))
+            return kExitFailed;
+    } catch (const ImageConversion::ImageError& e) {
+        return Fail(e.text());
+    }
+    if (!out.isEmpty() && !WriteOutput(out, record))
+        return kExitFailed;
+    const auto mm = [dpi](int dots) { return QString::number(dots * 25.4 / dpi, 'f', 2); };
+    Print(QStringLiteral("dots: %1 x %2").arg(bitmap.width).arg(bitmap.height));
+    Print(
+        QStringLiteral("mm: %1 x %2 at %3 dpi").arg(mm(bitmap.width), mm(bitmap.height)).arg(dpi));
+    return kExitOk;
+}
+
+int Image(pellum::PrinterSession&, const QStringList& args) {
+    if (args.value(0) != QLatin1String("convert"))
+        return UsageError(QStringLiteral("image needs convert"));
+    return ImageConvert(args.mid(1));
+}
+
 int Firmware(pellum::PrinterSession& session, const QStringList& args) {
     if (args.size() != 2 || args[0] != QLatin1String("download"))
         return UsageError(QStringLiteral("firmware download PACKAGE"));
@@ -244,6 +315,11 @@ QList<Command> DownloadCommands() {
                         "files delete CLASS NAME  delete a stored file (E_ unless the name has "
                         "R_ or E_)"),
          Files},
+        {QStringLiteral("image"),
+         QStringLiteral("image convert FILE [--scale F] [--dpi N] [--png PREVIEW.png] [--out "
+                        "RECORD]  convert a picture as a download would, without a printer "
+                        "(203 dpi unless given)"),
+         Image},
         {QStringLiteral("firmware"),
          QStringLiteral("firmware download PACKAGE  send a firmware package in update mode"),
          Firmware},

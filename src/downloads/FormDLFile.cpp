@@ -18,14 +18,20 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <stdexcept>
 
 namespace pellum {
@@ -183,11 +189,29 @@ void TfrmDLFile::BuildControls() {
     columns->addWidget(gpbTmp);
     columns->addWidget(gpbAutoTmp);
 
+    auto* previewGroup = Named(new QGroupBox(this), "gpbPreview");
+    gpbPreview = previewGroup;
+    auto* previewLayout = new QVBoxLayout(previewGroup);
+    auto* scroll = Named(new QScrollArea(previewGroup), "scrPreview");
+    imgPreview = Named(new QLabel(scroll), "imgPreview");
+    imgPreview->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    scroll->setWidget(imgPreview);
+    scroll->setWidgetResizable(true);
+    scroll->setFixedHeight(220);
+    scroll->setBackgroundRole(QPalette::Dark);
+    lblPreviewSize = Named(new QLabel(previewGroup), "lblPreviewSize");
+    lblPreviewVerdict = Named(new QLabel(previewGroup), "lblPreviewVerdict");
+    lblPreviewVerdict->setWordWrap(true);
+    previewLayout->addWidget(scroll);
+    previewLayout->addWidget(lblPreviewSize);
+    previewLayout->addWidget(lblPreviewVerdict);
+
     auto* main = new QVBoxLayout(this);
     main->addLayout(top);
     main->addLayout(progress);
     main->addWidget(lblSpace_File);
     main->addLayout(columns);
+    main->addWidget(gpbPreview);
 
     connect(Button7, &QPushButton::clicked, this, [this] { Button7Click(); });
     connect(btnDLFile, &QPushButton::clicked, this, [this] { btnDLFileClick(); });
@@ -196,6 +220,7 @@ void TfrmDLFile::BuildControls() {
     connect(cmbFileType, &QComboBox::activated, this, [this] { cmbFileTypeChange(); });
     connect(cmbPPL, &QComboBox::activated, this, [this] { cmbPPLChange(); });
     connect(ComboBox1, &QComboBox::activated, this, [this] { ComboBox1Change(); });
+    connect(cmbImageTimes, &QComboBox::currentIndexChanged, this, [this] { UpdatePreview(); });
     for (QPushButton* b : {btnGetAllImage, btnPrintImage, btnDelCurImage, btnDelAllImage})
         connect(b, &QPushButton::clicked, this, [this, b] { DoActive_Bitmap(b); });
     for (QPushButton* b : {btnGetAllTmp, btnPrintTmp, btnDelCurTmp, btnDelAllTmp})
@@ -251,6 +276,7 @@ void TfrmDLFile::LanguageIni() {
     btnPrintAutoTmp->setText(Text("FormDLFile_btnPrintAutoTmp"));
     btnDeleteAutoTmp->setText(Text("FormDLFile_btnDeleteAutoTmp"));
     btnSwitchAutoform->setText(Text("FormDLFile_SwitchOn"));
+    static_cast<QGroupBox*>(gpbPreview)->setTitle(Text("FormDLFile_gpbPreview"));
 }
 
 bool TfrmDLFile::RamSelected() const {
@@ -317,6 +343,76 @@ void TfrmDLFile::Button7Click() {
     DownloadState::DownloadFileName = name;
     txtFilePath->setText(path);
     m_storageClass = ClassOfType(cmbFileType->currentIndex());
+    UpdatePreview();
+}
+
+int TfrmDLFile::PreviewDpi() {
+    // Asked of the printer once, over the connection the window holds; never
+    // while a download uses it.
+    if (m_printerDpi <= 0 && m_session.portHeld && !DownloadThreadsRunning())
+        m_printerDpi = PrinterCMD::CmdGetVal(m_session, QStringLiteral("dpi")).trimmed().toInt();
+    return m_printerDpi;
+}
+
+void TfrmDLFile::UpdatePreview() {
+    imgPreview->clear();
+    lblPreviewSize->clear();
+    lblPreviewVerdict->clear();
+    const QString path = txtFilePath->text();
+    if (path.isEmpty() || cmbFileType->currentIndex() != 0)
+        return;
+    using ImageConversion::Conversion;
+    Conversion c;
+    try {
+        c = ImageConversion::ConvertPicture(path, cmbImageTimes->currentText().toFloat());
+    } catch (const ImageConversion::ImageError& e) {
+        lblPreviewVerdict->setText(
+            Text("FormDLFile_PreviewFailed").replace(QLatin1String("{0}"), e.text()));
+        return;
+    } catch (const std::bad_alloc&) {
+        lblPreviewVerdict->setText(
+            Text("FormDLFile_PreviewFailed").replace(QLatin1String("{0}"), Msg("_E_IC")));
+        return;
+    }
+    if (c.result != Conversion::Result::Converted) {
+        lblPreviewVerdict->setText(
+            Text("FormDLFile_PreviewFailed")
+                .replace(QLatin1String("{0}"),
+                         Msg(c.result == Conversion::Result::FileMissing ? "_Err_FileNotExist"
+                                                                         : "_E_IC")));
+        return;
+    }
+    const int reported = PreviewDpi();
+    // The download takes an unreported resolution for the narrower limit.
+    const int dpi = reported > 0 ? reported : 203;
+    const int limit = ImageConversion::MaxImageWidth(reported);
+    const ImageConversion::MonoBitmap& m = c.bitmap;
+    QImage image(m.width, m.height, QImage::Format_Mono);
+    image.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)}); // bit set = white
+    for (int y = 0; y < m.height; ++y)
+        std::memcpy(image.scanLine(y), &m.rows[std::size_t(y) * m.bytesPerRow],
+                    std::size_t(m.bytesPerRow));
+    // Printed size on this screen: dots / printer dpi inches.
+    const double screenDpi = logicalDpiX() > 0 ? logicalDpiX() : 96;
+    constexpr int kLargestSide = 8000;
+    const int w = std::clamp(int(std::lround(m.width * screenDpi / dpi)), 1, kLargestSide);
+    const int h = std::clamp(int(std::lround(m.height * screenDpi / dpi)), 1, kLargestSide);
+    imgPreview->setPixmap(
+        QPixmap::fromImage(image.scaled(w, h, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
+    const auto mm = [dpi](int dots) { return QString::number(dots * 25.4 / dpi, 'f', 1); };
+    QString size = Text("FormDLFile_PreviewSize")
+                       .replace(QLatin1String("{0}"), QString::number(m.width))
+                       .replace(QLatin1String("{1}"), QString::number(m.height))
+                       .replace(QLatin1String("{2}"), mm(m.width))
+                       .replace(QLatin1String("{3}"), mm(m.height))
+                       .replace(QLatin1String("{4}"), QString::number(dpi));
+    if (reported <= 0)
+        size += QLatin1Char(' ') + Text("FormDLFile_PreviewDpiUnknown")
+                                       .replace(QLatin1String("{0}"), QString::number(dpi));
+    lblPreviewSize->setText(size);
+    lblPreviewVerdict->setText(
+        Text(m.width <= limit ? "FormDLFile_PreviewFits" : "FormDLFile_PreviewTooWide")
+            .replace(QLatin1String("{0}"), QString::number(limit)));
 }
 
 void TfrmDLFile::cmbFileTypeChange() {
@@ -327,6 +423,7 @@ void TfrmDLFile::cmbFileTypeChange() {
     cmbImageTimes->setVisible(picture);
     txtFilePath->clear();
     m_storageClass = ClassOfType(cmbFileType->currentIndex());
+    UpdatePreview();
 }
 
 void TfrmDLFile::cmbPPLChange() {
@@ -375,21 +472,24 @@ bool TfrmDLFile::PrepareAndStart() {
     QByteArray data;
     if (picture) {
         const float factor = cmbImageTimes->currentText().toFloat();
-        if (!ImageConversion::ConvertImageFile(path, pellum::files::ConvertedBitmapPath, factor))
-            return false;
-        // A resolution the printer does not state counts as the narrower one.
-        const int dpi = PrinterCMD::CmdGetVal(m_session, QStringLiteral("dpi")).trimmed().toInt();
-        if (!ImageConversion::CheckImageWidth(pellum::files::ConvertedBitmapPath,
-                                              ImageConversion::MaxImageWidth(dpi)))
+        // The printer's resolution is asked before the picture is decoded,
+        // so that a picture too wide for it is refused from its header. A
+        // resolution the printer does not state counts as the narrower one.
+        const auto widthLimit = [this] {
+            const int dpi = PrinterCMD::CmdGetVal(m_session, QStringLiteral("dpi")).trimmed().toInt();
+            if (dpi > 0)
+                m_printerDpi = dpi;
+            return ImageConversion::MaxImageWidth(dpi);
+        };
+        if (!ImageConversion::ConvertForDownload(path, pellum::files::ConvertedBitmapPath, factor,
+                                                 widthLimit, &data))
             return false;
         name = name.left(name.size() - 3) + QStringLiteral("GRF");
     }
     DownloadState::PacketIndex = 0;
     DownloadState::PacketSize = kPacketSize;
     DownloadState::KbPerPacket = 1;
-    if (picture) {
-        data = ImageConversion::BuildRasterRecord(pellum::files::ConvertedBitmapPath);
-    } else {
+    if (!picture) {
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly))
             throw std::runtime_error(

@@ -60,6 +60,10 @@ private:
                       QPushButton* getAll, QPushButton* print, QPushButton* deleteCurrent,
                       QPushButton* deleteAll);
     bool PrepareAndStart();
+    // The preview of the chosen picture's dots at the chosen factor, at
+    // their printed size, with the size and the width limit's verdict.
+    void UpdatePreview();
+    int PreviewDpi();
 
     QComboBox* cmbFileType = nullptr;
     QComboBox* cmbImageTimes = nullptr;
@@ -97,7 +101,13 @@ private:
     QPushButton* btnDeleteAutoTmp = nullptr;
     QPushButton* btnSwitchAutoform = nullptr;
 
+    QWidget* gpbPreview = nullptr;
+    QLabel* imgPreview = nullptr;
+    QLabel* lblPreviewSize = nullptr;
+    QLabel* lblPreviewVerdict = nullptr;
+
     QString m_storageClass;
+    int m_printerDpi = 0; // as the printer reported it, 0 until then
     QString m_autoTemplateName;
 };
 

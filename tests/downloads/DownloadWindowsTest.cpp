@@ -628,3 +628,64 @@ TEST_F(DownloadWindows, FileWindowSendsATemplateUnconverted) {
     EXPECT_EQ(Packets()[0].mid(10, label.size()), label);
     EXPECT_EQ(Texts(), QStringList{Msg("_DownloadSuccess")});
 }
+
+TEST_F(DownloadWindows, FileWindowPreviewsTheDotsAndFollowsTheFactor) {
+    auto w = OpenFileWindow("0", "100000");
+    QLabel* image = Find<QLabel>(w.get(), "imgPreview");
+    QLabel* size = Find<QLabel>(w.get(), "lblPreviewSize");
+    QLabel* verdict = Find<QLabel>(w.get(), "lblPreviewVerdict");
+    ASSERT_TRUE(image && size && verdict);
+    EXPECT_TRUE(Find<QWidget>(w.get(), "gpbPreview")->isVisible());
+    EXPECT_TRUE(image->pixmap().isNull());
+
+    // 300 x 40 dots, black at the left: the printer answers 300 dpi once.
+    downloads_test::Pattern picture(40, std::string(300, '.'));
+    for (auto& row : picture)
+        row.replace(0, 10, 10, '#');
+    fake.clear();
+    fake.replies = {GetValReply("300")};
+    dialogs.fileNames = {
+        Write(QStringLiteral("bar.bmp"), downloads_test::MakeBmp(picture, 1, false))};
+    w->Button7Click();
+    EXPECT_TRUE(dialogs.messages.empty());
+    ASSERT_FALSE(image->pixmap().isNull());
+    const int width1 = image->pixmap().width();
+    const QImage shown = image->pixmap().toImage();
+    EXPECT_EQ(qGray(shown.pixel(0, 0)), 0);
+    EXPECT_EQ(qGray(shown.pixel(width1 - 1, 0)), 255);
+    auto sizeText = [&](int w, int h, const char* mmW, const char* mmH) {
+        return Text("FormDLFile_PreviewSize")
+            .replace(QLatin1String("{0}"), QString::number(w))
+            .replace(QLatin1String("{1}"), QString::number(h))
+            .replace(QLatin1String("{2}"), QLatin1String(mmW))
+            .replace(QLatin1String("{3}"), QLatin1String(mmH))
+            .replace(QLatin1String("{4}"), QLatin1String("300"));
+    };
+    EXPECT_EQ(size->text(), sizeText(300, 40, "25.4", "3.4"));
+    EXPECT_EQ(verdict->text(),
+              Text("FormDLFile_PreviewFits").replace(QLatin1String("{0}"), QLatin1String("1248")));
+
+    // At 3.0 the picture is 900 x 120 dots, three times as wide on screen,
+    // and the resolution is not asked again.
+    Find<QComboBox>(w.get(), "cmbImageTimes")->setCurrentIndex(4);
+    EXPECT_EQ(size->text(), sizeText(900, 120, "76.2", "10.2"));
+    EXPECT_NEAR(image->pixmap().width(), 3 * width1, 2);
+    EXPECT_EQ(fake.written().count("getval \"dpi\""), 1);
+    EXPECT_TRUE(Packets().empty());
+    EXPECT_FALSE(fake.written().contains("download"));
+
+    // Too wide for the printer: the verdict says so before anything is sent.
+    downloads_test::Pattern wide(10, std::string(500, '#'));
+    dialogs.fileNames = {
+        Write(QStringLiteral("wide.bmp"), downloads_test::MakeBmp(wide, 1, false))};
+    w->Button7Click();
+    EXPECT_EQ(
+        verdict->text(),
+        Text("FormDLFile_PreviewTooWide").replace(QLatin1String("{0}"), QLatin1String("1248")));
+    // A damaged picture shows why there is no preview, without a message box.
+    dialogs.fileNames = {Write(QStringLiteral("bad.bmp"), QByteArray("BM\x10\x00", 4))};
+    w->Button7Click();
+    EXPECT_TRUE(image->pixmap().isNull());
+    EXPECT_TRUE(verdict->text().contains(QStringLiteral("BMP"))) << verdict->text().toStdString();
+    EXPECT_TRUE(dialogs.messages.empty());
+}

@@ -17,8 +17,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <csetjmp>
 #include <cstring>
+#include <functional>
 #include <random>
 
 #include <gif_lib.h>
@@ -322,9 +324,6 @@ TEST(Decoders, HostileHeadersAreRefused) {
     EXPECT_NO_THROW(DecodeBmp(index));
     index[index.size() - 4] = char(0x20); // a pixel naming colour 32
     EXPECT_THROW(DecodeBmp(index), ImageError);
-    QByteArray rle = MakeBmp(kFace, 8, false);
-    rle[30] = 1; // RLE8
-    EXPECT_THROW(DecodeBmp(rle), ImageError);
     EXPECT_THROW(DecodeBmp(QByteArray("BM")), ImageError);
 }
 
@@ -412,4 +411,302 @@ TEST_F(ImageFiles, WidthCheckAtBothResolutions) {
     EXPECT_EQ(record.left(4), Hex("7D005E00")); // 125 bytes per row, 94 blocks
     EXPECT_EQ(record.size(), 4 + 125 * 94 * 8);
     EXPECT_EQ(std::uint8_t(record[4]), 0xC0); // the black dot, enlarged by its nearest dots
+}
+
+namespace {
+
+// A run-length-encoded BMP of `bits` (8 or 4) bits per pixel with a palette
+// of white (index 0) and black (index 1) and the given codes as its data.
+QByteArray MakeRleBmp(int width, int height, int bits, const QByteArray& codes) {
+    using downloads_test::Put16;
+    using downloads_test::Put32;
+    const int offBits = 14 + 40 + 8;
+    QByteArray b("BM");
+    Put32(b, std::uint32_t(offBits + codes.size()));
+    Put32(b, 0);
+    Put32(b, std::uint32_t(offBits));
+    Put32(b, 40);
+    Put32(b, std::uint32_t(width));
+    Put32(b, std::uint32_t(height));
+    Put16(b, 1);
+    Put16(b, std::uint32_t(bits));
+    Put32(b, bits == 8 ? 1 : 2);
+    Put32(b, std::uint32_t(codes.size()));
+    Put32(b, 2835);
+    Put32(b, 2835);
+    Put32(b, 2);
+    Put32(b, 0);
+    b.append(QByteArray::fromHex("FFFFFF0000000000"));
+    return b + codes;
+}
+
+// A picture of w x h pixels given by a function of its position.
+using PixelAt = std::function<std::array<std::uint8_t, 4>(int x, int y)>;
+
+QByteArray JpegOf(int w, int h, bool grey, const PixelAt& at) {
+    jpeg_compress_struct info;
+    jpeg_error_mgr err;
+    info.err = jpeg_std_error(&err);
+    jpeg_create_compress(&info);
+    unsigned char* mem = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &mem, &size);
+    info.image_width = JDIMENSION(w);
+    info.image_height = JDIMENSION(h);
+    info.input_components = grey ? 1 : 3;
+    info.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 85, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<std::uint8_t> line(std::size_t(w) * 3);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const auto px = at(x, y);
+            if (grey)
+                line[x] = px[0];
+            else
+                std::memcpy(&line[std::size_t(x) * 3], px.data(), 3);
+        }
+        JSAMPROW rows[1] = {line.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    QByteArray out(reinterpret_cast<const char*>(mem), qsizetype(size));
+    std::free(mem);
+    return out;
+}
+
+QByteArray PngOf(int w, int h, const PixelAt& at) {
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = png_uint_32(w);
+    image.height = png_uint_32(h);
+    image.format = PNG_FORMAT_RGBA;
+    std::vector<std::uint8_t> px;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const auto p = at(x, y);
+            px.insert(px.end(), p.begin(), p.end());
+        }
+    png_alloc_size_t size = 0;
+    EXPECT_TRUE(png_image_write_to_memory(&image, nullptr, &size, 0, px.data(), 0, nullptr));
+    QByteArray out(qsizetype(size), '\0');
+    EXPECT_TRUE(png_image_write_to_memory(&image, out.data(), &size, 0, px.data(), 0, nullptr));
+    return out;
+}
+
+// Colours around the black/white border: a grey ramp across, colour and
+// transparency changing down the picture.
+std::array<std::uint8_t, 4> Ramp(int x, int y) {
+    const std::uint8_t g = std::uint8_t(100 + (x * 7 + y) % 60);
+    return {std::uint8_t(g + (y % 3) * 9), g, std::uint8_t(g - (y % 5) * 7),
+            std::uint8_t(255 - (y % 4) * 40)};
+}
+
+} // namespace
+
+TEST(RunLengthBmp, CodesOfBothDepths) {
+    struct Case {
+        const char* name;
+        int width, height, bits;
+        const char* codes;
+        Pattern expected; // empty: refused
+    } cases[] = {
+        {"8 bit runs, bottom row first",
+         4,
+         2,
+         8,
+         "0201 0200 0000 0101 0200 0101 0001",
+         {"#..#", "##.."}},
+        {"8 bit pixels as stored, padded to a word", 5, 1, 8, "0005 0100010001 00 0001", {"#.#.#"}},
+        {"move right and up; skipped pixels keep colour 0",
+         4,
+         2,
+         8,
+         "0002 0101 0101 0001",
+         {".#..", "...."}},
+        {"4 bit run alternates its two colours", 5, 1, 4, "0510 0001", {"#.#.#"}},
+        {"4 bit pixels as stored", 3, 1, 4, "0003 1010 0001", {"#.#"}},
+        {"4 bit pixels as stored, padded to a word", 5, 1, 4, "0005 101010 00 0001", {"#.#.#"}},
+        {"data ending after the last row needs no end code", 2, 1, 8, "0201 0000", {"##"}},
+        {"a run past the right edge", 2, 1, 8, "0301 0001", {}},
+        {"a move past the right edge", 2, 2, 8, "0002 0300 0001", {}},
+        {"a move above the picture", 2, 2, 8, "0002 0003 0001", {}},
+        {"pixels above the last row", 1, 1, 8, "0000 0101 0001", {}},
+        {"data ending inside the picture", 2, 2, 8, "0201", {}},
+        {"a code cut in half", 2, 1, 8, "02", {}},
+        {"stored pixels cut short", 4, 1, 8, "0004 0101", {}},
+        {"stored pixels without their padding", 3, 1, 8, "0003 010101", {}},
+        {"a move cut short", 2, 2, 8, "0002 01", {}},
+        {"a colour the palette lacks", 1, 1, 8, "0105 0001", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray file =
+            MakeRleBmp(c.width, c.height, c.bits, QByteArray::fromHex(QByteArray(c.codes)));
+        if (c.expected.empty()) {
+            EXPECT_THROW(DecodeBmp(file), ImageError);
+            EXPECT_THROW(DecodeToMono(PictureFormat::Bmp, file, 1.0f), ImageError);
+            continue;
+        }
+        EXPECT_EQ(Mono(DecodeBmp(file)), c.expected);
+        EXPECT_EQ(PatternOf(DecodeToMono(PictureFormat::Bmp, file, 1.0f)), c.expected);
+    }
+    // Run-length pictures are stored bottom-up only; the wrong depth for the
+    // encoding is refused too.
+    QByteArray topDown = MakeRleBmp(2, 1, 8, QByteArray::fromHex("02010001"));
+    topDown[22] = char(0xFF), topDown[23] = char(0xFF), topDown[24] = char(0xFF),
+    topDown[25] = char(0xFF);
+    EXPECT_THROW(DecodeBmp(topDown), ImageError);
+    QByteArray wrongDepth = MakeRleBmp(2, 1, 8, QByteArray::fromHex("02010001"));
+    wrongDepth[30] = 2; // the 4-bit encoding on an 8-bit picture
+    EXPECT_THROW(DecodeBmp(wrongDepth), ImageError);
+}
+
+TEST(Conversion, OnePassGivesTheDotsOfTheColourRoute) {
+    const int w = 61, h = 23;
+    struct Case {
+        const char* name;
+        PictureFormat format;
+        QByteArray file;
+    } cases[] = {
+        {"JPEG colour", PictureFormat::Jpeg, JpegOf(w, h, false, Ramp)},
+        {"JPEG grey", PictureFormat::Jpeg, JpegOf(w, h, true, Ramp)},
+        {"PNG with transparency", PictureFormat::Png, PngOf(w, h, Ramp)},
+        {"GIF", PictureFormat::Gif, MakeGif({kFace}, true)},
+        {"BMP 8 bit run-length", PictureFormat::Bmp,
+         MakeRleBmp(4, 2, 8, QByteArray::fromHex("02010200000001010200010100 01"))},
+        {"BMP 32 bit", PictureFormat::Bmp, MakeBmp(kFace, 32, true)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Picture colours = Decode(c.format, c.file);
+        for (const char* f : {"1.0", "1.5", "2.5", "3.0"}) {
+            SCOPED_TRACE(f);
+            const float factor = QByteArray(f).toFloat();
+            const MonoBitmap viaColours = StretchToMono(colours, ScaledSide(colours.width, factor),
+                                                        ScaledSide(colours.height, factor));
+            const MonoBitmap onePass = DecodeToMono(c.format, c.file, factor);
+            EXPECT_EQ(PatternOf(onePass), PatternOf(viaColours));
+            EXPECT_EQ(RasterRecordOf(onePass), RasterRecordOf(viaColours));
+        }
+    }
+}
+
+TEST(Conversion, HeadersStateTheSize) {
+    const QByteArray jpeg = JpegOf(40, 9, false, Ramp);
+    QByteArray withMetadata = jpeg.left(2) + QByteArray::fromHex("FFE1 0006") + "Exif" +
+                              QByteArray::fromHex("FFFF") + jpeg.mid(2);
+    struct Case {
+        const char* name;
+        PictureFormat format;
+        QByteArray start;
+        int width, height; // 0: nothing stated
+    } cases[] = {
+        {"JPEG", PictureFormat::Jpeg, jpeg.left(700), 40, 9},
+        {"JPEG with metadata and fill bytes", PictureFormat::Jpeg, withMetadata.left(700), 40, 9},
+        {"JPEG cut before its frame header", PictureFormat::Jpeg, jpeg.left(20), 0, 0},
+        {"PNG", PictureFormat::Png, PngOf(33, 7, Ramp).left(24), 33, 7},
+        {"GIF", PictureFormat::Gif, MakeGif({kFace}).left(10), 4, 3},
+        {"BMP bottom-up", PictureFormat::Bmp, MakeBmp(kFace, 24, false).left(26), 4, 3},
+        {"BMP top-down", PictureFormat::Bmp, MakeBmp(kFace, 24, true).left(26), 4, 3},
+        {"a PNG named .jpg", PictureFormat::Jpeg, PngOf(33, 7, Ramp), 0, 0},
+        {"nothing", PictureFormat::Bmp, QByteArray(), 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto size = SizeFromHeader(c.format, c.start);
+        if (c.width == 0) {
+            EXPECT_FALSE(size.has_value());
+            continue;
+        }
+        ASSERT_TRUE(size.has_value());
+        EXPECT_EQ(size->width, c.width);
+        EXPECT_EQ(size->height, c.height);
+    }
+}
+
+TEST_F(ImageFiles, DownloadConversionRefusesTooWideFromTheHeaderAndMatchesTheFileRoute) {
+    const QString dest = pellum::files::ConvertedBitmapPath;
+    int asked = 0;
+    const auto limit864 = [&asked] {
+        ++asked;
+        return 864;
+    };
+    // The same record as converting to the scratch file and reading it back.
+    for (const QString& name : {QStringLiteral("ramp.jpg"), QStringLiteral("ramp.png"),
+                                QStringLiteral("face.gif"), QStringLiteral("face.bmp")}) {
+        SCOPED_TRACE(name.toStdString());
+        const QByteArray bytes = name.endsWith(QLatin1String(".jpg")) ? JpegOf(70, 30, false, Ramp)
+                                 : name.endsWith(QLatin1String(".png")) ? PngOf(70, 30, Ramp)
+                                 : name.endsWith(QLatin1String(".gif")) ? MakeGif({kFace})
+                                                                        : MakeBmp(kFace, 4, false);
+        const QString path = Write(name, bytes);
+        asked = 0;
+        QByteArray record;
+        MonoBitmap bitmap;
+        ASSERT_TRUE(ConvertForDownload(path, dest, 2.5f, limit864, &record, &bitmap));
+        EXPECT_EQ(asked, 1);
+        EXPECT_EQ(record, BuildRasterRecord(dest));
+        EXPECT_EQ(record, RasterRecordOf(bitmap));
+        ASSERT_TRUE(ConvertImageFile(path, dest, 2.5f));
+        EXPECT_EQ(record, BuildRasterRecord(dest));
+    }
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    // 900 dots wide by their headers, with nothing decodable behind them:
+    // refused as too wide, not as damaged, and the scratch file is kept.
+    const QByteArray keptScratch = [&] {
+        QFile f(dest);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+    const QByteArray jpeg = JpegOf(900, 8, false, Ramp);
+    struct Case {
+        const char* name;
+        QString path;
+        QString message;
+        int asked;
+    } cases[] = {
+        {"JPEG cut after its header", Write(QStringLiteral("cut.jpg"), jpeg.left(jpeg.size() / 3)),
+         Msg("_E_ITW"), 1},
+        {"PNG header only", Write(QStringLiteral("head.png"), PngOf(900, 2, Ramp).left(40)),
+         Msg("_E_ITW"), 1},
+        {"missing file: the printer is not asked", dir.filePath(QStringLiteral("none.jpg")),
+         Msg("_Err_FileNotExist"), 0},
+        {"unknown extension: the printer is not asked", Write(QStringLiteral("wide.JPG"), jpeg),
+         Msg("_E_IC"), 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialogs.messages.clear();
+        asked = 0;
+        QByteArray record;
+        EXPECT_FALSE(ConvertForDownload(c.path, dest, 1.0f, limit864, &record));
+        EXPECT_EQ(MessageTexts(), QStringList{c.message});
+        EXPECT_EQ(asked, c.asked);
+    }
+    QFile f(dest);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), keptScratch);
+    // Without the limit the cut JPEG is decoded and refused as damaged.
+    dialogs.messages.clear();
+    QByteArray record;
+    EXPECT_THROW(
+        ConvertForDownload(dir.filePath(QStringLiteral("cut.jpg")), dest, 1.0f, {}, &record),
+        ImageError);
+    EXPECT_EQ(MessageTexts(), QStringList{Msg("_E_IC")});
+}
+
+TEST(MonoPng, HoldsOneGreyBitPerDot) {
+    Picture p;
+    p.width = 11;
+    p.height = 2;
+    p.rgba = Rgba({"#.........#", ".#.#......."});
+    const MonoBitmap m = StretchToMono(p, 11, 2);
+    const QByteArray png = EncodeMonoPng(m);
+    EXPECT_EQ(png.mid(24, 2), QByteArray::fromHex("0100")); // bit depth 1, grey
+    EXPECT_EQ(Mono(DecodePng(png)), (Pattern{"#.........#", ".#.#......."}));
 }

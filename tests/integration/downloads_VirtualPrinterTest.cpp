@@ -151,6 +151,107 @@ TEST_F(DownloadsAgainstVirtualPrinter, PellumctlStoresListsAndDeletesAPicture) {
     EXPECT_EQ(Ctl({"firmware", "flash"}).exitCode, 2);
 }
 
+TEST_F(DownloadsAgainstVirtualPrinter, ImageConvertWritesTheRecordThatADownloadSends) {
+    StartPrinter("PL-Kapok 420");
+    // Generated pictures: a grey ramp with a colour cast as JPEG and PNG, the
+    // frame as BMP.
+    QImage ramp(97, 41, QImage::Format_RGB32);
+    for (int y = 0; y < ramp.height(); ++y)
+        for (int x = 0; x < ramp.width(); ++x)
+            ramp.setPixel(x, y, qRgb(60 + x * 2, 90 + y, 200 - x));
+    const QString jpg = dir.filePath(QStringLiteral("ramp.jpg"));
+    const QString png = dir.filePath(QStringLiteral("ramp.png"));
+    ASSERT_TRUE(ramp.save(jpg, "JPG", 80));
+    ASSERT_TRUE(ramp.save(png, "PNG"));
+    const QString bmp =
+        Write(QStringLiteral("frame.bmp"), downloads_test::MakeBmp(Frame(50, 30), 24, false));
+    struct Case {
+        QString path;
+        QString scale;
+    } cases[] = {{jpg, "1.0"}, {png, "2.5"}, {bmp, "1.5"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.toStdString() + " " + c.scale.toStdString());
+        const QString out = dir.filePath(QStringLiteral("record.bin"));
+        const QString preview = dir.filePath(QStringLiteral("preview.png"));
+        const CtlResult converted =
+            Ctl({"image", "convert", c.path, "--scale", c.scale, "--png", preview, "--out", out});
+        ASSERT_EQ(converted.exitCode, 0) << converted.err.toStdString();
+        QFile f(out);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray record = f.readAll();
+        ASSERT_GE(record.size(), 4);
+
+        // What the download sends, gathered from the printer's journal.
+        const std::size_t before = vp->journalLines().size();
+        const CtlResult sent = Ctl({"files", "download", c.path, "--scale", c.scale});
+        ASSERT_EQ(sent.exitCode, 0) << sent.err.toStdString();
+        ASSERT_TRUE(vp->waitForKind("download-complete", 3000));
+        QByteArray data;
+        const auto lines = vp->journalLines();
+        for (std::size_t i = before; i < lines.size(); ++i)
+            if (VirtualPrinterProcess::field(lines[i], "kind") == "download-packet") {
+                const QByteArray packet = QByteArray::fromHex(
+                    QByteArray::fromStdString(VirtualPrinterProcess::field(lines[i], "hex")));
+                const int n = std::uint8_t(packet[8]) | std::uint8_t(packet[9]) << 8;
+                data += packet.mid(10, n);
+            }
+        EXPECT_EQ(data, record);
+
+        // The PNG has one pixel per dot, black where the record has a dot.
+        const QImage dots(preview);
+        ASSERT_FALSE(dots.isNull());
+        const int bytesPerRow = std::uint8_t(record[0]) | std::uint8_t(record[1]) << 8;
+        const int rowBlocks = std::uint8_t(record[2]) | std::uint8_t(record[3]) << 8;
+        EXPECT_EQ(bytesPerRow, (dots.width() + 7) / 8);
+        EXPECT_EQ(rowBlocks, (dots.height() + 7) / 8);
+        EXPECT_TRUE(converted.out.contains(
+            QStringLiteral("dots: %1 x %2").arg(dots.width()).arg(dots.height())))
+            << converted.out.toStdString();
+        int differ = 0;
+        for (int y = 0; y < dots.height(); ++y)
+            for (int x = 0; x < dots.width(); ++x) {
+                const bool black =
+                    (std::uint8_t(record[4 + y * bytesPerRow + x / 8]) & (0x80 >> (x % 8))) != 0;
+                differ += black != (qGray(dots.pixel(x, y)) < 128);
+            }
+        EXPECT_EQ(differ, 0);
+    }
+
+    // The download's refusals and messages, without a printer.
+    pellum::lang::LanguageId = QStringLiteral("1033");
+    StartUp::InitialiseFolders(pellum::test::BuildBinFolder());
+    pellum::lang::LoadMessageTable();
+    QImage wide(450, 4, QImage::Format_RGB32);
+    wide.fill(Qt::black);
+    const QString widePath = dir.filePath(QStringLiteral("wide.png"));
+    ASSERT_TRUE(wide.save(widePath, "PNG"));
+    struct Refusal {
+        QStringList args;
+        int exitCode;
+        QString message;
+    } refusals[] = {
+        {{"image", "convert", widePath, "--scale", "2.0"}, 1, pellum::lang::Msg("_E_ITW")},
+        {{"image", "convert", widePath, "--scale", "2.0", "--dpi", "300"}, 0, QString()},
+        {{"image", "convert", dir.filePath("none.png")}, 1, pellum::lang::Msg("_Err_FileNotExist")},
+        {{"image", "convert", Write("A.JPG", "x")}, 1, pellum::lang::Msg("_E_IC")},
+        {{"image", "convert", widePath, "--scale", "1.7"}, 2, QString()},
+        {{"image", "convert", widePath, "--dpi", "x"}, 2, QString()},
+        {{"image", "shrink", widePath}, 2, QString()},
+    };
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(r.args.join(' ').toStdString());
+        const CtlResult result = Ctl(r.args);
+        EXPECT_EQ(result.exitCode, r.exitCode) << result.err.toStdString();
+        if (!r.message.isEmpty()) {
+            EXPECT_TRUE(result.err.contains(r.message)) << result.err.toStdString();
+        }
+    }
+    const CtlResult at300 = Ctl({"image", "convert", widePath, "--scale", "2.0", "--dpi", "300"});
+    EXPECT_TRUE(at300.out.contains(QStringLiteral("dots: 900 x 8"))) << at300.out.toStdString();
+    EXPECT_TRUE(at300.out.contains(QStringLiteral("mm: 76.20 x 0.68 at 300 dpi")))
+        << at300.out.toStdString();
+}
+
 TEST_F(DownloadsAgainstVirtualPrinter, PellumctlReportsTheRefusedPacket) {
     StartPrinter("PL-Kapok 420", {"--ack-status", "2:1"});
     const QString picture =
