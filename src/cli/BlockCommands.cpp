@@ -97,8 +97,8 @@ int BlockWrite(const QStringList& args) {
 }
 
 // Opens the connection and finds the model's settings window the way the
-// main window does, then reads the block the way that window does.
-int OpenWindowBlock(const SettingsTables::WindowSpec** spec, ParameterBlock& block) {
+// main window does.
+int OpenWindow(const SettingsTables::WindowSpec** spec) {
     if (!CreateSelectedPrinter())
         return kExitFailed;
     const std::int32_t rc = TsplOpenPort(pellum::current::CurrentPort);
@@ -113,9 +113,43 @@ int OpenWindowBlock(const SettingsTables::WindowSpec** spec, ParameterBlock& blo
         return Fail(QStringLiteral("%1 keeps its settings as keys (%2); use getval and setval")
                         .arg(pellum::current::CurrentModel, className));
     }
-    if ((*spec)->queryEmulation)
+    return kExitOk;
+}
+
+// Reads the block the way the window does.
+int ReadWindowBlock(const SettingsTables::WindowSpec& spec, ParameterBlock& block) {
+    if (spec.queryEmulation)
         pellum::current::CurrentFamily = IdentityQueries::QueryEmulation();
     return ReadBlock(block);
+}
+
+int OpenWindowBlock(const SettingsTables::WindowSpec** spec, ParameterBlock& block) {
+    if (int rc = OpenWindow(spec); rc != kExitOk)
+        return rc;
+    return ReadWindowBlock(**spec, block);
+}
+
+// Enters the assignments into the model; on a wrong name or value the
+// message is printed and the usage exit code returned.
+int EnterAssignments(SettingsTables::WindowModel& model,
+                     const QList<std::pair<QString, QString>>& assignments) {
+    for (const auto& [name, value] : assignments) {
+        const int i = model.fieldIndex(name);
+        if (i < 0) {
+            QStringList names;
+            for (int f = 0; f < model.fieldCount(); ++f) {
+                if (model.fieldActive(f))
+                    names << model.field(f).control;
+            }
+            return Fail(QStringLiteral("%1 has no setting %2; its settings: %3")
+                            .arg(model.spec().className, name, names.join(QStringLiteral(", "))),
+                        kExitUsage);
+        }
+        QString error;
+        if (!model.SetFromText(i, value, &error))
+            return Fail(error, kExitUsage);
+    }
+    return kExitOk;
 }
 
 void PrintSettings(const SettingsTables::WindowModel& model) {
@@ -149,27 +183,24 @@ int SettingsSet(const QStringList& args) {
         assignments.append({a.left(eq), a.mid(eq + 1)});
     }
     const SettingsTables::WindowSpec* spec = nullptr;
+    if (int rc = OpenWindow(&spec); rc != kExitOk)
+        return rc;
+    // Every name and value is checked before the block is read, so that a
+    // refused value sends nothing to the printer.
+    {
+        SettingsTables::WindowModel check(*spec);
+        if (int rc = EnterAssignments(check, assignments); rc != kExitOk) {
+            TsplClosePort();
+            return rc;
+        }
+    }
     ParameterBlock block{};
-    if (int rc = OpenWindowBlock(&spec, block); rc != kExitOk)
+    if (int rc = ReadWindowBlock(*spec, block); rc != kExitOk)
         return rc;
     SettingsTables::WindowModel model(*spec);
     model.Split(block);
-    for (const auto& [name, value] : assignments) {
-        const int i = model.fieldIndex(name);
-        if (i < 0) {
-            QStringList names;
-            for (int f = 0; f < model.fieldCount(); ++f) {
-                if (model.fieldActive(f))
-                    names << model.field(f).control;
-            }
-            return Fail(QStringLiteral("%1 has no setting %2; its settings: %3")
-                            .arg(spec->className, name, names.join(QStringLiteral(", "))),
-                        kExitUsage);
-        }
-        QString error;
-        if (!model.SetFromText(i, value, &error))
-            return Fail(error, kExitUsage);
-    }
+    if (int rc = EnterAssignments(model, assignments); rc != kExitOk)
+        return rc;
     int errorField = -1;
     switch (model.Replace(block, &errorField)) {
     case SettingsTables::StoreError::None:
@@ -178,6 +209,11 @@ int SettingsSet(const QStringList& args) {
         return Fail(pellum::lang::Msg(QStringLiteral("_Err_BTPWD_Len")), kExitUsage);
     case SettingsTables::StoreError::Conversion:
         return Fail(QStringLiteral("%1 needs a number").arg(model.field(errorField).control),
+                    kExitUsage);
+    case SettingsTables::StoreError::Range:
+        return Fail(QStringLiteral("%1 takes %2")
+                        .arg(model.field(errorField).control,
+                             SettingsTables::RangeText(model.field(errorField))),
                     kExitUsage);
     }
     if (!ParameterBlockProtocol::WriteParameterBlock(block))
