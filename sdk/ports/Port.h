@@ -27,6 +27,8 @@
 
 #include <sys/types.h>
 
+struct addrinfo;
+
 namespace pellum::ports {
 
 // Time limits of one open port, read once when it is opened.
@@ -89,8 +91,18 @@ struct OpenResult {
     std::unique_ptr<Port> port;
 };
 
-// Raw TCP to host:port (a numeric address or a name), with a connect timeout.
+// Raw TCP to host:port (a numeric address or a name). The connect timeout
+// bounds the whole open: the name lookup and the connection attempts
+// together. A lookup that has not answered by then gives PELLUM_ERR_TIMEOUT.
 OpenResult OpenTcpPort(const std::string& host, int tcpPort, const Timing& timing);
+
+// The name lookup of the TCP driver, with the arguments and results of
+// getaddrinfo (a result it delivers is released with freeaddrinfo).
+// Numeric addresses never reach it. nullptr restores getaddrinfo; tests put
+// a resolver of their own in its place.
+using HostLookup = int (*)(const char* host, const char* service, const addrinfo* hints,
+                           addrinfo** result);
+void SetHostLookup(HostLookup lookup);
 
 // A serial line in raw mode, 8N1 at the given baud rate, opened exclusively.
 OpenResult OpenSerialPort(const std::string& device, int baud, const Timing& timing);

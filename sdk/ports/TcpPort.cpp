@@ -11,8 +11,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace pellum::ports {
 namespace {
@@ -71,6 +77,68 @@ int MsUntil(Clock::time_point deadline) {
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
+std::atomic<HostLookup> g_hostLookup{nullptr};
+
+// What a lookup on its worker thread hands back. Whoever comes last (the
+// opener giving up at its deadline, or the worker finishing) releases it.
+struct LookupState {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    bool abandoned = false;
+    int code = 0;
+    addrinfo* result = nullptr;
+};
+
+// getaddrinfo bounded by `deadline`. A numeric address is converted at once;
+// a name is looked up on a worker thread, because getaddrinfo itself takes
+// no time limit (a slow or unreachable name server can hold it for far
+// longer than the connect timeout). When the deadline passes first, the
+// worker is left to finish alone and frees what it gets; `timedOut` is set.
+int LookupBounded(const std::string& host, const std::string& service, const addrinfo& hints,
+                  Clock::time_point deadline, addrinfo** result, bool& timedOut) {
+    timedOut = false;
+    addrinfo numeric = hints;
+    numeric.ai_flags |= AI_NUMERICHOST;
+    const int direct = ::getaddrinfo(host.c_str(), service.c_str(), &numeric, result);
+    if (direct != EAI_NONAME) {
+        return direct;
+    }
+    *result = nullptr;
+    HostLookup lookup = g_hostLookup.load();
+    if (lookup == nullptr) {
+        lookup = ::getaddrinfo;
+    }
+    auto state = std::make_shared<LookupState>();
+    try {
+        std::thread([state, lookup, host, service, hints] {
+            addrinfo* found = nullptr;
+            const int code = lookup(host.c_str(), service.c_str(), &hints, &found);
+            std::lock_guard<std::mutex> lock(state->mutex);
+            if (state->abandoned) {
+                if (code == 0 && found != nullptr) {
+                    ::freeaddrinfo(found);
+                }
+                return;
+            }
+            state->done = true;
+            state->code = code;
+            state->result = code == 0 ? found : nullptr;
+            state->finished.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        return EAI_SYSTEM; // no thread for the lookup
+    }
+    std::unique_lock<std::mutex> lock(state->mutex);
+    if (!state->finished.wait_until(lock, deadline, [&] { return state->done; })) {
+        state->abandoned = true;
+        timedOut = true;
+        return EAI_AGAIN;
+    }
+    *result = state->result;
+    return state->code;
+}
+
 // One connection attempt, bounded by deadline. On success fd is connected.
 std::int32_t ConnectOne(const addrinfo& address, Clock::time_point deadline, int& fd) {
     fd = ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
@@ -110,15 +178,27 @@ std::int32_t ConnectOne(const addrinfo& address, Clock::time_point deadline, int
 
 } // namespace
 
+void SetHostLookup(HostLookup lookup) {
+    g_hostLookup.store(lookup);
+}
+
 OpenResult OpenTcpPort(const std::string& host, int tcpPort, const Timing& timing) {
     OpenResult result;
+    // The connect timeout covers the name lookup and all addresses of the
+    // host together.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timing.connectTimeoutMs);
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_NUMERICSERV;
     addrinfo* addresses = nullptr;
     const std::string service = std::to_string(tcpPort);
-    const int lookup = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &addresses);
+    bool timedOut = false;
+    const int lookup = LookupBounded(host, service, hints, deadline, &addresses, timedOut);
+    if (timedOut) {
+        result.code = PELLUM_ERR_TIMEOUT;
+        return result;
+    }
     if (lookup != 0) {
         result.code = (lookup == EAI_NONAME || lookup == EAI_AGAIN || lookup == EAI_FAIL ||
                        lookup == EAI_NODATA || lookup == EAI_ADDRFAMILY)
@@ -126,8 +206,6 @@ OpenResult OpenTcpPort(const std::string& host, int tcpPort, const Timing& timin
                           : PELLUM_ERR_IO;
         return result;
     }
-    // The connect timeout covers all addresses of the host together.
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timing.connectTimeoutMs);
     result.code = PELLUM_ERR_IO;
     for (addrinfo* a = addresses; a != nullptr; a = a->ai_next) {
         int fd = -1;

@@ -96,9 +96,8 @@ int BlockWrite(pellum::PrinterSession& session, const QStringList& args) {
 }
 
 // Opens the connection and finds the model's settings window the way the
-// main window does, then reads the block the way that window does.
-int OpenWindowBlock(pellum::PrinterSession& session, const SettingsTables::WindowSpec** spec,
-                    ParameterBlock& block) {
+// main window does.
+int OpenWindow(pellum::PrinterSession& session, const SettingsTables::WindowSpec** spec) {
     if (!CreateSelectedPrinter(session))
         return kExitFailed;
     const std::int32_t rc = session.Tspl().Open(session.Port());
@@ -115,9 +114,45 @@ int OpenWindowBlock(pellum::PrinterSession& session, const SettingsTables::Windo
         return Fail(QStringLiteral("%1 keeps its settings as keys (%2); use getval and setval")
                         .arg(session.Model(), className));
     }
-    if ((*spec)->queryEmulation)
+    return kExitOk;
+}
+
+// Reads the block the way the window does.
+int ReadWindowBlock(pellum::PrinterSession& session, const SettingsTables::WindowSpec& spec,
+                    ParameterBlock& block) {
+    if (spec.queryEmulation)
         session.SetFamily(IdentityQueries::QueryEmulation(session));
     return ReadBlock(session, block);
+}
+
+int OpenWindowBlock(pellum::PrinterSession& session, const SettingsTables::WindowSpec** spec,
+                    ParameterBlock& block) {
+    if (int rc = OpenWindow(session, spec); rc != kExitOk)
+        return rc;
+    return ReadWindowBlock(session, **spec, block);
+}
+
+// Enters the assignments into the model; on a wrong name or value the
+// message is printed and the usage exit code returned.
+int EnterAssignments(SettingsTables::WindowModel& model,
+                     const QList<std::pair<QString, QString>>& assignments) {
+    for (const auto& [name, value] : assignments) {
+        const int i = model.fieldIndex(name);
+        if (i < 0) {
+            QStringList names;
+            for (int f = 0; f < model.fieldCount(); ++f) {
+                if (model.fieldActive(f))
+                    names << model.field(f).control;
+            }
+            return Fail(QStringLiteral("%1 has no setting %2; its settings: %3")
+                            .arg(model.spec().className, name, names.join(QStringLiteral(", "))),
+                        kExitUsage);
+        }
+        QString error;
+        if (!model.SetFromText(i, value, &error))
+            return Fail(error, kExitUsage);
+    }
+    return kExitOk;
 }
 
 void PrintSettings(const SettingsTables::WindowModel& model) {
@@ -151,27 +186,24 @@ int SettingsSet(pellum::PrinterSession& session, const QStringList& args) {
         assignments.append({a.left(eq), a.mid(eq + 1)});
     }
     const SettingsTables::WindowSpec* spec = nullptr;
+    if (int rc = OpenWindow(session, &spec); rc != kExitOk)
+        return rc;
+    // Every name and value is checked before the block is read, so that a
+    // refused value sends nothing to the printer.
+    {
+        SettingsTables::WindowModel check(*spec, session.Model());
+        if (int rc = EnterAssignments(check, assignments); rc != kExitOk) {
+            session.Tspl().Close();
+            return rc;
+        }
+    }
     ParameterBlock block{};
-    if (int rc = OpenWindowBlock(session, &spec, block); rc != kExitOk)
+    if (int rc = ReadWindowBlock(session, *spec, block); rc != kExitOk)
         return rc;
     SettingsTables::WindowModel model(*spec, session.Model());
     model.Split(block);
-    for (const auto& [name, value] : assignments) {
-        const int i = model.fieldIndex(name);
-        if (i < 0) {
-            QStringList names;
-            for (int f = 0; f < model.fieldCount(); ++f) {
-                if (model.fieldActive(f))
-                    names << model.field(f).control;
-            }
-            return Fail(QStringLiteral("%1 has no setting %2; its settings: %3")
-                            .arg(spec->className, name, names.join(QStringLiteral(", "))),
-                        kExitUsage);
-        }
-        QString error;
-        if (!model.SetFromText(i, value, &error))
-            return Fail(error, kExitUsage);
-    }
+    if (int rc = EnterAssignments(model, assignments); rc != kExitOk)
+        return rc;
     int errorField = -1;
     switch (model.Replace(block, &errorField)) {
     case SettingsTables::StoreError::None:
@@ -180,6 +212,11 @@ int SettingsSet(pellum::PrinterSession& session, const QStringList& args) {
         return Fail(pellum::lang::Msg(QStringLiteral("_Err_BTPWD_Len")), kExitUsage);
     case SettingsTables::StoreError::Conversion:
         return Fail(QStringLiteral("%1 needs a number").arg(model.field(errorField).control),
+                    kExitUsage);
+    case SettingsTables::StoreError::Range:
+        return Fail(QStringLiteral("%1 takes %2")
+                        .arg(model.field(errorField).control,
+                             SettingsTables::RangeText(model.field(errorField))),
                     kExitUsage);
     }
     if (!ParameterBlockProtocol::WriteParameterBlock(session, block))

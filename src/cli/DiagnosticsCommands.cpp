@@ -113,6 +113,11 @@ int PrintText(pellum::PrinterSession& session, const QStringList& args) {
     case TestPrintJobs::Outcome::WriteFailed:
     case TestPrintJobs::Outcome::UnknownCodePage:
         break;
+    case TestPrintJobs::Outcome::Unprintable:
+        return Fail(
+            pellum::lang::LangText(QStringLiteral("FormPrintText_Err_Unprintable"))
+                .replace(QStringLiteral("%1"), QString::number(outcome.codePage))
+                .replace(QStringLiteral("%2"), TestPrintJobs::CharacterList(outcome.characters)));
     }
     return FailWithCode(Msg("_Err_WriteData"), outcome.code);
 }

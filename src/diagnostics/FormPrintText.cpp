@@ -152,6 +152,12 @@ void T_frmPrintText::btnPrintClick() {
     case TestPrintJobs::Outcome::UnknownCodePage:
         pellum::lang::ErrorBox(LangText(QStringLiteral("FormPrintText_Err_CodePage")));
         break;
+    case TestPrintJobs::Outcome::Unprintable:
+        pellum::lang::ErrorBox(
+            LangText(QStringLiteral("FormPrintText_Err_Unprintable"))
+                .replace(QStringLiteral("%1"), QString::number(outcome.codePage))
+                .replace(QStringLiteral("%2"), TestPrintJobs::CharacterList(outcome.characters)));
+        break;
     }
 }
 

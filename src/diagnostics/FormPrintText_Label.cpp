@@ -140,6 +140,12 @@ void T_frmPrintTextLabel::btnPrintClick() {
     case TestPrintJobs::Outcome::UnknownCodePage:
         pellum::lang::ErrorBox(Msg(QStringLiteral("_Err_WriteData")));
         break;
+    case TestPrintJobs::Outcome::Unprintable:
+        pellum::lang::ErrorBox(
+            LangText(QStringLiteral("FormPrintText_Err_Unprintable"))
+                .replace(QStringLiteral("%1"), QString::number(outcome.codePage))
+                .replace(QStringLiteral("%2"), TestPrintJobs::CharacterList(outcome.characters)));
+        break;
     }
 }
 

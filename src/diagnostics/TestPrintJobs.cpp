@@ -44,7 +44,9 @@ QByteArray TextCommand(int x, int y, const QString& line, bool vectorFont) {
     command.replace(QStringLiteral("{0}"), QString::number(x), Qt::CaseInsensitive);
     command.replace(QStringLiteral("{1}"), QString::number(y), Qt::CaseInsensitive);
     // The line goes in last, so placeholders typed in it stay as typed.
-    command.replace(QStringLiteral("{2}"), line, Qt::CaseInsensitive);
+    QString quoted = line;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\\[\"]"));
+    command.replace(QStringLiteral("{2}"), quoted, Qt::CaseInsensitive);
     return pellum::ToAnsi(command + QStringLiteral("\r\n"));
 }
 
@@ -70,11 +72,27 @@ QString TextJob(const QString& text, std::int32_t family) {
     switch (family) {
     case pellum::FamilyCPCL:
         return text + QStringLiteral("\r\n");
-    case pellum::FamilyZPL:
-        return QStringLiteral("^XA\r\n^FO0,0^CI14^A@N,24,24,SIMSUN.TTF^FD") + text +
+    case pellum::FamilyZPL: {
+        // "^" and "~" start commands even inside field data; the field
+        // then takes hexadecimal escapes instead.
+        QString field = QStringLiteral("^FD") + text;
+        if (text.contains(QLatin1Char('^')) || text.contains(QLatin1Char('~'))) {
+            QString escaped = text;
+            escaped.replace(QLatin1Char('_'), QLatin1String("_5F"));
+            escaped.replace(QLatin1Char('^'), QLatin1String("_5E"));
+            escaped.replace(QLatin1Char('~'), QLatin1String("_7E"));
+            field = QStringLiteral("^FH^FD") + escaped;
+        }
+        return QStringLiteral("^XA\r\n^FO0,0^CI14^A@N,24,24,SIMSUN.TTF") + field +
                QStringLiteral("^FS\r\n^XZ\r\n");
-    case pellum::FamilyEPL:
-        return QStringLiteral("N\r\nA300,10,0,1,2,2,N,\"") + text + QStringLiteral("\"\r\nP1\r\n");
+    }
+    case pellum::FamilyEPL: {
+        QString quoted = text;
+        quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+        quoted.replace(QLatin1Char('"'), QLatin1String("\\\""));
+        return QStringLiteral("N\r\nA300,10,0,1,2,2,N,\"") + quoted +
+               QStringLiteral("\"\r\nP1\r\n");
+    }
     default:
         return text + QLatin1Char('\n');
     }
@@ -118,6 +136,13 @@ bool ClampHeight(const QString& text, QString* clamped) {
     return true;
 }
 
+QString CharacterList(const QString& characters) {
+    QStringList each;
+    for (const uint c : characters.toUcs4())
+        each << QString::fromUcs4(reinterpret_cast<const char32_t*>(&c), 1);
+    return each.join(QLatin1Char(' '));
+}
+
 Outcome PrintLabel(pellum::PrinterSession& session, const QString& text, const QString& width,
                    const QString& height) {
     const std::int32_t opened = session.Tspl().Open(session.Port());
@@ -126,6 +151,12 @@ Outcome PrintLabel(pellum::PrinterSession& session, const QString& text, const Q
         return {Outcome::OpenFailed, opened};
     if (text.trimmed().isEmpty())
         return {Outcome::EmptyText, 0};
+    const int codePage = pellum::AnsiCodePage();
+    if (const QString missing = pellum::UnconvertibleCharacters(text, codePage);
+        !missing.isEmpty()) {
+        session.Tspl().Close();
+        return {Outcome::Unprintable, 0, codePage, missing};
+    }
     const QList<QByteArray> writes =
         LabelJob(text, width, height,
                  pellum::models::ModelIn(QStringLiteral("UseVectorFont"), session.Model()));
@@ -157,6 +188,11 @@ Outcome PrintText(pellum::PrinterSession& session, const QString& text, int code
     // sent then, not even the mode prefix.
     if (codePage < 0 || bytes.isEmpty())
         return {Outcome::UnknownCodePage, 0};
+    const int used = codePage == 0 ? pellum::AnsiCodePage() : codePage;
+    if (const QString missing = pellum::UnconvertibleCharacters(text, used); !missing.isEmpty()) {
+        session.Lib().Close();
+        return {Outcome::Unprintable, 0, used, missing};
+    }
     if (pellum::models::ModelIn(QStringLiteral("Send1B53First"), session.Model()))
         session.SetLastResult(session.Lib().Write(kStandardMode));
     const std::int32_t code = session.Lib().Write(bytes);

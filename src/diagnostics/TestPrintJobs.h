@@ -34,7 +34,9 @@ constexpr int kMaximumHeight = 210;
 QByteArray SizeCommand(const QString& width, const QString& height);
 
 // The TEXT command of one line at (x, y), CR LF, in the ANSI code page. The
-// vector font draws the built-in font "9" at 50 x 50; otherwise at 1 x 1.
+// vector font draws the built-in font "9" at 50 x 50; otherwise at 1 x 1. A
+// double quote in the line is written \["], the command language's own
+// escape, so that it cannot end the string early.
 QByteArray TextCommand(int x, int y, const QString& line, bool vectorFont);
 
 // The lines of a text: CR LF taken as LF, split at LF, empty lines kept.
@@ -47,7 +49,10 @@ QList<QByteArray> LabelJob(const QString& text, const QString& width, const QStr
 
 // The job text of the other families for the text t: CPCL t CR LF; ZPL one
 // field in the SIMSUN.TTF font; EPL one text line and P1; any other family
-// t followed by LF alone.
+// t followed by LF alone. Characters that would end the text early are
+// escaped in the family's own form: in EPL \" and \\ inside the quoted
+// data; in ZPL the field takes ^FH and "^", "~" and "_" become _5E, _7E and
+// _5F (only when the text holds "^" or "~", so other jobs stay as they are).
 QString TextJob(const QString& text, std::int32_t family);
 
 // The code page at `index` of a comma-separated list of code-page numbers;
@@ -61,22 +66,32 @@ bool ClampHeight(const QString& text, QString* clamped);
 
 // The outcome of sending a test print.
 struct Outcome {
-    enum Step { Done, OpenFailed, EmptyText, WriteFailed, UnknownCodePage };
+    enum Step { Done, OpenFailed, EmptyText, WriteFailed, UnknownCodePage, Unprintable };
     Step step = Done;
     std::int32_t code = 0; // result code of the open or the failed write
+    // Unprintable: the code page in use and the characters of the text that
+    // it cannot hold (nothing was sent; the connection is closed).
+    int codePage = 0;
+    QString characters = QString();
 };
+
+// The characters of the text, each once and separated by spaces, for a
+// message.
+QString CharacterList(const QString& characters);
 
 // The label job on the TSPL connection to CurrentPort: open, check the text,
 // CLS (its failure stops), SIZE and the TEXT lines (codes not looked at),
 // PRINT 1 (its failure stops), close. The model's membership in
 // "UseVectorFont" chooses the font size. On a failure after the open the
-// connection is left open.
+// connection is left open. A text with characters that the ANSI code page
+// cannot hold is not printed (they would come out as "?").
 Outcome PrintLabel(pellum::PrinterSession& session, const QString& text, const QString& width,
                    const QString& height);
 
 // The text job through the dispatcher (CurrentFamily): create the printer
 // object for SdkModel, open, check the text, 1B 53 first for the models in
 // "Send1B53First", the job in `codePage` (0: the ANSI code page), close.
+// A text with characters that the code page cannot hold is not printed.
 Outcome PrintText(pellum::PrinterSession& session, const QString& text, int codePage);
 
 } // namespace TestPrintJobs

@@ -119,6 +119,35 @@ QByteArray ToCodePage(const QString& text, int codePage) {
     return Convert(utf32, "UTF-32LE", IconvName(codePage), "?", 4);
 }
 
+QString UnconvertibleCharacters(const QString& text, int codePage) {
+    if (text.isEmpty() || codePage == 65001)
+        return QString();
+    iconv_t cd = iconv_open(IconvName(codePage).constData(), "UTF-32LE");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return QString();
+    QList<uint> missing;
+    for (const uint c : text.toUcs4()) {
+        if (missing.contains(c))
+            continue;
+        char in[4] = {static_cast<char>(c & 0xFF), static_cast<char>((c >> 8) & 0xFF),
+                      static_cast<char>((c >> 16) & 0xFF), static_cast<char>((c >> 24) & 0xFF)};
+        char out[16];
+        char* inPtr = in;
+        size_t inLeft = sizeof in;
+        char* outPtr = out;
+        size_t outLeft = sizeof out;
+        if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1))
+            missing.append(c);
+        // Each character on its own: no shift state carries over.
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    iconv_close(cd);
+    QString result;
+    for (const uint c : missing)
+        result += QString::fromUcs4(reinterpret_cast<const char32_t*>(&c), 1);
+    return result;
+}
+
 QString FromCodePage(const QByteArray& bytes, int codePage) {
     if (bytes.isEmpty())
         return QString();

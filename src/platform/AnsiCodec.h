@@ -22,11 +22,19 @@ int CodePageForLocale(const QString& locale);
 // Text to bytes in the given code page. Characters the code page cannot hold
 // become '?'. Code page 65001 is UTF-8.
 QByteArray ToCodePage(const QString& text, int codePage);
+// The characters of `text` that the code page cannot hold, each once, in the
+// order they first occur; empty when the whole text converts (always for
+// 65001) and when the code page is unknown to the system.
+QString UnconvertibleCharacters(const QString& text, int codePage);
 // Bytes in the given code page to text. Invalid sequences become U+FFFD.
 QString FromCodePage(const QByteArray& bytes, int codePage);
 
-inline QByteArray ToAnsi(const QString& text) { return ToCodePage(text, AnsiCodePage()); }
-inline QString FromAnsi(const QByteArray& bytes) { return FromCodePage(bytes, AnsiCodePage()); }
+inline QByteArray ToAnsi(const QString& text) {
+    return ToCodePage(text, AnsiCodePage());
+}
+inline QString FromAnsi(const QByteArray& bytes) {
+    return FromCodePage(bytes, AnsiCodePage());
+}
 
 // Decodes the bytes of a text file: UTF-8 when they are valid UTF-8 (a
 // leading byte-order mark is dropped), otherwise the ANSI code page.

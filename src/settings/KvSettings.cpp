@@ -405,6 +405,7 @@ void KvSettingsModel::ParaReadGDS(const GetVal& getval) {
             continue; // no Bluetooth: both edits stay empty
         ReadField(i, getval(f.key.isEmpty() ? m_platenKey : f.key));
     }
+    m_read = m_values;
 }
 
 void KvSettingsModel::RefillCodepages() {
@@ -462,6 +463,37 @@ bool KvSettingsModel::PinLengthOk() const {
     // A printer without Bluetooth has no PIN to check: demanding one would
     // make its settings impossible to save.
     return !m_haveBt || value(QStringLiteral("txtBTPWD")).text.trimmed().size() == 4;
+}
+
+std::optional<RangeError> KvSettingsModel::FirstValueOutOfRange() const {
+    const bool staticAddress = value(QStringLiteral("cmbDHCP")).list.selected == 1;
+    const int limit = m_tearOffLimit.toInt();
+    for (const QString& control : m_table.writeOrder) {
+        const int i = indexOf(control);
+        const Field& f = field(i);
+        const Value& v = value(i);
+        const Value* read = m_read.empty() ? nullptr : &m_read[std::size_t(i)];
+        if (f.write == WriteRule::Address) {
+            // Only a row that is sent: DHCP off and all four parts filled.
+            bool sent = staticAddress;
+            for (const QString& part : v.parts)
+                sent = sent && !part.trimmed().isEmpty();
+            for (int k = 0; sent && k < 4; ++k) {
+                if (read && v.parts[k] == read->parts[k])
+                    continue;
+                int n = 0;
+                if (!WholeNumber(v.parts[k], &n) || n < 0 || n > 255)
+                    return RangeError{f.control, k, v.parts[k].trimmed(), 0, 255};
+            }
+        } else if (f.write == WriteRule::Number) {
+            if (read && v.text == read->text)
+                continue;
+            int n = 0;
+            if (!WholeNumber(v.text, &n) || n < -limit || n > limit)
+                return RangeError{f.control, -1, v.text.trimmed(), -limit, limit};
+        }
+    }
+    return std::nullopt;
 }
 
 std::vector<Write> KvSettingsModel::Writes() const {
@@ -585,20 +617,6 @@ void KvSettingsModel::CheckTearOff() {
         text = m_tearOffLimit;
     else if (n < -limit)
         text = QLatin1Char('-') + m_tearOffLimit;
-}
-
-void KvSettingsModel::CheckAddressPart(const QString& control, int part) {
-    const int i = indexOf(control);
-    if (i < 0 || part < 0 || part > 3)
-        return;
-    QString& text = value(i).parts[part];
-    int n = 0;
-    if (!WholeNumber(text, &n))
-        return;
-    if (n >= 256)
-        text = QStringLiteral("255");
-    else if (n < 0)
-        text = QStringLiteral("0");
 }
 
 } // namespace KvSettings

@@ -20,6 +20,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace KvSettings {
@@ -146,6 +147,16 @@ struct Write {
     bool exact = false; // sent with CmdSetValExact (capitals kept)
 };
 
+// A value the user entered outside its range: the control (for an address
+// row its prefix, with the part 0-3), the text and the range.
+struct RangeError {
+    QString control;
+    int part = -1;
+    QString text;
+    int low = 0;
+    int high = 0;
+};
+
 using GetVal = std::function<QString(const QString& key)>;
 using SetVal = std::function<void(const Write& write)>;
 
@@ -182,6 +193,12 @@ public:
     // True when the PIN has 4 characters, or the printer has no Bluetooth.
     bool PinLengthOk() const;
     bool haveBt() const { return m_haveBt; }
+    // The first value the user changed that would be sent but is no whole
+    // number in its range (an address part 0-255, the tear-off within its
+    // limit), in the window's order; empty when every value fits. Nothing
+    // may be sent then. Values as the printer reported them are not judged:
+    // they go back as they came.
+    std::optional<RangeError> FirstValueOutOfRange() const;
     // The setval lines of the current values, in the window's order.
     std::vector<Write> Writes() const;
     // Sends Writes() through `setval` (ReplacePrintSetting).
@@ -192,10 +209,10 @@ public:
     void cmbJudgePaperModeChange();
     // Whether the twelve address edits are enabled (cmbDHCPChange).
     bool AddressesEnabled() const;
-    // The leave-field checks: the tear-off range (Kapok CheckValue, Larch
-    // CheckValue_) and one address part (Larch CheckValue).
+    // The leave-field check of the tear-off range (Kapok CheckValue, Larch
+    // CheckValue_), which Label3 shows. Address parts are not corrected
+    // when left: one outside 0-255 is refused at Set.
     void CheckTearOff();
-    void CheckAddressPart(const QString& control, int part);
 
 private:
     void ReadField(int i, const QString& reply);
@@ -205,6 +222,7 @@ private:
     const WindowTable& m_table;
     QString m_model;
     std::vector<Value> m_values;
+    std::vector<Value> m_read; // the values as the last read left them
     QString m_tearOffLimit = QStringLiteral("120");
     QString m_platenKey = QStringLiteral("platenin_enter_pause");
     QString m_emulationRead;

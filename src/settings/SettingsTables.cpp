@@ -40,6 +40,7 @@ const QStringList kPaperQuince{QStringLiteral("_PaperType_Label"),
                                QStringLiteral("_PaperType_BlackMark")};
 const QStringList kFixedSpeeds{"2", "3", "4"};
 const QString kHintMm500 = QStringLiteral("(0-500)mm");
+const QString kHintMm38To400 = QStringLiteral("(38-400)mm");
 
 QStringList Numbers(int first, int last) {
     QStringList out;
@@ -57,8 +58,17 @@ Check Range(double low, double high, bool emptyBecomesZero = false) {
     return c;
 }
 
+// A range that is enforced at Set only: the field is not corrected when left.
+Check Limit(double low, double high) {
+    Check c = Range(low, high);
+    c.clamp = false;
+    return c;
+}
+
 const Check kNoCheck{};
 const Check kStopRange = Range(0, 255);
+const Check kOctetRange = Limit(0, 255);
+const Check kLengthRange = Limit(0, 500);
 
 // Builds a WindowSpec field by field; fields land in the current group.
 class Builder {
@@ -135,20 +145,20 @@ public:
         return *this;
     }
     // Four octet fields in one row; the label captions the first.
-    Builder& octets(const QString& prefix, int offset, const QString& label, const QString& key,
-                    const Check& check) {
+    // Each octet takes 0-255; a value above is refused at Set rather than
+    // cut to its low 8 bits or changed to 255.
+    Builder& octets(const QString& prefix, int offset, const QString& label, const QString& key) {
         for (int i = 0; i < 4; ++i)
             text(Kind::Octet, prefix + QString::number(i + 1), offset + i, i == 0 ? label : "",
-                 i == 0 ? key : "", 3, check);
+                 i == 0 ? key : "", 3, kOctetRange);
         return *this;
     }
-    Builder& ethernet(const QString& prefix, const QStringList& dhcpEntries, const Check& check,
-                      DhcpRule rule) {
+    Builder& ethernet(const QString& prefix, const QStringList& dhcpEntries, DhcpRule rule) {
         group("gpbEthernetSetting", prefix + "gpbEthernetSetting", Place::Right);
         list("cmbDHCP", 84, dhcpEntries, "lblDHCP", prefix + "lblDHCP");
-        octets("txtIP", 88, "lblIPAddress", prefix + "lblIPAddress", check);
-        octets("txtSubnet", 92, "lblSubnet", prefix + "lblSubnet", check);
-        octets("txtGateway", 96, "lblDefautGateway", prefix + "lblDefautGateway", check);
+        octets("txtIP", 88, "lblIPAddress", prefix + "lblIPAddress");
+        octets("txtSubnet", 92, "lblSubnet", prefix + "lblSubnet");
+        octets("txtGateway", 96, "lblDefautGateway", prefix + "lblDefautGateway");
         w.dhcp = rule;
         return *this;
     }
@@ -203,9 +213,9 @@ WindowSpec Nutmeg() {
         .list("cmbJudgePaperMode", 58, kPaper3, "lblJudgePaperMode", N + "lblJudgePaperMode");
     b.sw("gpbAutoPosition", 83, N + "gpbAutoPosition", Place::Right);
     b.in("gpbOther")
-        .length("LabelMinLength", 134, N + "lblLabelMinLength", kNoCheck, kHintMm500)
-        .length("LabelMaxLength", 70, N + "lblLabelMaxLength", Range(38, 400), kHintMm500)
-        .length("MarkMaxLength", 68, N + "lblMarkMaxLength", Range(38, 400), kHintMm500);
+        .length("LabelMinLength", 134, N + "lblLabelMinLength", kLengthRange, kHintMm500)
+        .length("LabelMaxLength", 70, N + "lblLabelMaxLength", Range(38, 400), kHintMm38To400)
+        .length("MarkMaxLength", 68, N + "lblMarkMaxLength", Range(38, 400), kHintMm38To400);
     b.sw("gpbReprintWhenError", 100, N + "gpbReprintWhenError", Place::Right)
         .sw("gpbSmallLabel", 101, N + "gpbSmallLabel", Place::Right, kUnsupportSupport)
         .sw("gpbPrintReprint", 113, N + "gpbPrintReprint", Place::Right)
@@ -214,7 +224,7 @@ WindowSpec Nutmeg() {
     b.ethernet(N,
                {QStringLiteral("FormParaSet_Quince_cmbDHCP_Item1"),
                 QStringLiteral("FormParaSet_Quince_cmbDHCP_Item2")},
-               kNoCheck, DhcpRule::StaticIsEntry0);
+               DhcpRule::StaticIsEntry0);
     b.in("gpbOther").heat(130, Q + "lblHeatAdj").speed(132, Q + "lblPrintSpeed");
     b.onlyChinese(OnlyChineseRule::HideGroup, OnlyChineseRule::ButtonHeight);
     return b.w;
@@ -250,7 +260,7 @@ WindowSpec BirchFamily(const QString& className, bool language, bool lengths, bo
     b.sw("gpbAutoPosition", 83, N + "gpbAutoPosition", Place::Right);
     if (lengths) {
         b.in("gpbOther")
-            .length("LabelMinLength", 134, N + "lblLabelMinLength", kNoCheck, kHintMm500)
+            .length("LabelMinLength", 134, N + "lblLabelMinLength", kLengthRange, kHintMm500)
             .length("LabelMaxLength", 70, N + "lblLabelMaxLength", Range(0, 500), kHintMm500)
             .length("MarkMaxLength", 68, N + "lblMarkMaxLength", Range(0, 500), kHintMm500);
     }
@@ -413,7 +423,7 @@ WindowSpec PoplarFamily(bool varro) {
         .sw("gpbAutoPosition", 83, N + "gpbAutoPosition", Place::Right);
     if (!varro) {
         b.in("gpbOther")
-            .length("LabelMinLength", 134, N + "lblLabelMinLength", kNoCheck, kHintMm500)
+            .length("LabelMinLength", 134, N + "lblLabelMinLength", kLengthRange, kHintMm500)
             .length("LabelMaxLength", 70, N + "lblLabelMaxLength", Range(0, 500), kHintMm500)
             .length("MarkMaxLength", 68, N + "lblMarkMaxLength", Range(0, 500), kHintMm500);
     }
@@ -426,7 +436,7 @@ WindowSpec PoplarFamily(bool varro) {
             .list("cmbDensity", 34, Numbers(0, 15), "lblDensity", N + "lblDensity");
     else
         b.in("gpbOther").list("cmbDensity", 34, Numbers(1, 7), "lblDensity", N + "lblDensity");
-    b.ethernet(N, {"ON", "OFF"}, kNoCheck, DhcpRule::StaticIsEntry1);
+    b.ethernet(N, {"ON", "OFF"}, DhcpRule::StaticIsEntry1);
     if (varro)
         b.in("gpbDensity").speed(132, Q + "lblPrintSpeed").heat(130, Q + "lblHeatAdj");
     b.w.printTypeDisabledFor = QStringLiteral("Elm");
@@ -458,8 +468,7 @@ WindowSpec QuinceFamily(QuinceKind kind) {
         .sw("gpbSmallLabel", 101, Q + "gpbSmallLabel", Place::Right, kUnsupportSupport)
         .stopPrint(104, Q, kStopRange);
     if (kind != QuinceKind::Rowan)
-        b.ethernet(Q, {Q + "cmbDHCP_Item1", Q + "cmbDHCP_Item2"}, kStopRange,
-                   DhcpRule::StaticIsEntry0);
+        b.ethernet(Q, {Q + "cmbDHCP_Item1", Q + "cmbDHCP_Item2"}, DhcpRule::StaticIsEntry0);
     if (kind != QuinceKind::Plain)
         b.in("gpbDensity").speed(126, Q + "lblPrintSpeed").heat(128, Q + "lblHeatAdj");
     switch (kind) {
@@ -669,7 +678,7 @@ int DefaultMaxLength(Kind kind) {
 QString ApplyCheck(const Field& field, const QString& text, bool* conversionError) {
     if (conversionError)
         *conversionError = false;
-    if (!field.check.active)
+    if (!field.check.active || !field.check.clamp)
         return text;
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty() && field.check.emptyBecomesZero)
@@ -694,6 +703,33 @@ QString ApplyCheck(const Field& field, const QString& text, bool* conversionErro
         return FormatNumber(field.check.low);
     return text;
 }
+
+QString RangeText(const Field& field) {
+    return FormatNumber(field.check.low) + QLatin1Char('-') + FormatNumber(field.check.high);
+}
+
+QString ShownNumber(double value) {
+    return FormatNumber(value);
+}
+
+namespace {
+
+// The field's text as a number of its kind; false when it holds none.
+bool FieldNumber(const Field& field, const QString& text, double* value) {
+    if (field.kind == Kind::Volts)
+        return ParseDecimal(text, value);
+    long long n = 0;
+    if (!ParseInteger(text, &n))
+        return false;
+    *value = double(n);
+    return true;
+}
+
+bool InRange(const Field& field, double value) {
+    return value >= field.check.low && value <= field.check.high;
+}
+
+} // namespace
 
 WindowModel::WindowModel(const WindowSpec& spec, const QString& model) : m_spec(&spec) {
     if (spec.bluetooth) {
@@ -734,6 +770,7 @@ WindowModel::WindowModel(const WindowSpec& spec, const QString& model) : m_spec(
             v.index = 0;
         m_values.push_back(v);
     }
+    m_shown.resize(m_values.size());
 }
 
 int WindowModel::fieldIndex(const QString& control) const {
@@ -807,6 +844,7 @@ void WindowModel::Split(const ParameterBlock& block) {
             v.index = block[std::size_t(f.offset)] == 1 ? 1 : 0;
             break;
         }
+        m_shown[std::size_t(i)] = v.text;
     }
 }
 
@@ -841,6 +879,16 @@ StoreError WindowModel::Replace(ParameterBlock& block, int* errorField) const {
             if (errorField)
                 *errorField = i;
             return StoreError::Conversion;
+        }
+        // A value outside the field's range is refused rather than stored
+        // cut to its bytes (an octet of 300 would become 44).
+        if (f.check.active && v.text != m_shown[std::size_t(i)]) {
+            double entered = 0;
+            if (FieldNumber(f, v.text, &entered) && !InRange(f, entered)) {
+                if (errorField)
+                    *errorField = i;
+                return StoreError::Range;
+            }
         }
         switch (f.kind) {
         case Kind::IndexList:
@@ -909,6 +957,16 @@ QString WindowModel::DisplayText(int i) const {
     return v.index >= 0 && v.index < entries(i).size() ? entries(i).at(v.index) : QString();
 }
 
+QString WindowModel::Caption(int i) const {
+    // The further octets of an address row have no label of their own.
+    int labelled = i;
+    while (labelled > 0 && field(labelled).kind == Kind::Octet && field(labelled).label.isEmpty())
+        --labelled;
+    const Field& f = field(labelled);
+    const QString caption = f.captionKey.isEmpty() ? QString() : ResolveText(f.captionKey);
+    return caption.isEmpty() ? field(i).control : caption;
+}
+
 bool WindowModel::SetFromText(int i, const QString& text, QString* error) {
     const Field& f = field(i);
     FieldValue& v = value(i);
@@ -954,17 +1012,21 @@ bool WindowModel::SetFromText(int i, const QString& text, QString* error) {
         if ((f.kind == Kind::BtName || f.kind == Kind::BtPin) && u > 255)
             return fail(QStringLiteral("%1 takes single-byte characters only").arg(f.control));
     }
-    bool conversionError = false;
-    const QString corrected = ApplyCheck(f, text, &conversionError);
-    if (conversionError ||
-        ((IsDigitKind(f.kind) || f.kind == Kind::Volts) && corrected.trimmed().isEmpty()))
-        return fail(QStringLiteral("%1 needs a number").arg(f.control));
-    if (f.kind == Kind::Volts) {
-        double d = 0;
-        if (!ParseDecimal(corrected, &d))
-            return fail(QStringLiteral("%1 needs a number").arg(f.control));
+    if (!IsDigitKind(f.kind) && f.kind != Kind::Volts) {
+        v.text = text;
+        return true;
     }
-    v.text = corrected;
+    const QString entered =
+        text.trimmed().isEmpty() && f.check.emptyBecomesZero ? QStringLiteral("0") : text;
+    double number = 0;
+    if (!FieldNumber(f, entered, &number))
+        return fail(QStringLiteral("%1 needs a number").arg(f.control));
+    // Out of range is refused, also where the window would correct the value
+    // when the field is left: here nobody would see the correction.
+    if (f.check.active && !InRange(f, number))
+        return fail(QStringLiteral("%1 takes %2; %3 is outside that range")
+                        .arg(f.control, RangeText(f), text.trimmed()));
+    v.text = entered;
     return true;
 }
 

@@ -40,13 +40,17 @@ enum class Kind {
     BtPairing,   // check box, 1 or 0
 };
 
-// The leave-field check: the trimmed value above `high` becomes `high`,
-// below `low` becomes `low`; `emptyBecomesZero` turns an empty field into "0".
+// The range of a numeric text field. A value the user enters outside
+// `low`..`high` is refused at Set. With `clamp`, leaving the field also
+// corrects the trimmed value: above `high` becomes `high`, below `low`
+// becomes `low` (the field's hint states the same range);
+// `emptyBecomesZero` turns an empty field into "0".
 struct Check {
     bool active = false;
     double low = 0;
     double high = 0;
     bool emptyBecomesZero = false;
+    bool clamp = true;
 };
 
 // Where a group sits in the dialog.
@@ -151,8 +155,13 @@ bool IsTextKind(Kind kind);
 bool IsDigitKind(Kind kind); // fields with the digits-only key filter
 
 // The leave-field check on a text: the corrected text; `conversionError`
-// set when the field has a check and its text is empty or no number.
+// set when the field clamps and its text is empty or no number.
 QString ApplyCheck(const Field& field, const QString& text, bool* conversionError);
+
+// The field's range as the user reads it: "0-255", "0-3.3".
+QString RangeText(const Field& field);
+// A number as the windows show it, with the user's decimal separator.
+QString ShownNumber(double value);
 
 // What the user sees of one control.
 struct FieldValue {
@@ -164,6 +173,7 @@ enum class StoreError {
     None,
     Conversion, // a numeric field is empty or holds no number
     PinLength,  // the Bluetooth PIN is not 4 characters
+    Range,      // a value the user entered is outside the field's range
 };
 
 // The controls of one window without widgets.
@@ -189,16 +199,22 @@ public:
     // Block -> values.
     void Split(const ParameterBlock& block);
     // Values -> block; other bytes stay. On an error the block is unchanged
-    // and `errorField` names the field at fault.
+    // and `errorField` names the field at fault. A value outside its range
+    // is refused only when it differs from what Split showed: a setting the
+    // printer holds and nobody touched is written back as it was read.
     StoreError Replace(ParameterBlock& block, int* errorField = nullptr) const;
 
     // The value as the window shows it: entry text, number, name...
     QString DisplayText(int i) const;
+    // The caption that names the field to the user: the text of its label,
+    // for the further octets of an address row the row's label.
+    QString Caption(int i) const;
     // Sets a value the way a user would: an entry's text (exact, else
     // ignoring ASCII case) for lists, switches and the check box ("1"/"0"
     // too), otherwise the typed text, which must pass the field's key filter
-    // and length and is then corrected by the leave-field check. False with a
-    // reason when the value cannot be entered.
+    // and length and lie in the field's range (an empty field that becomes
+    // "0" when left becomes "0"). False with a reason when the value cannot
+    // be entered; nothing is corrected silently.
     bool SetFromText(int i, const QString& text, QString* error);
 
 private:
@@ -206,6 +222,7 @@ private:
     bool m_haveBt = false;
     std::vector<QStringList> m_entries;
     std::vector<FieldValue> m_values;
+    std::vector<QString> m_shown; // the texts Split showed
 };
 
 } // namespace SettingsTables

@@ -83,21 +83,33 @@ QString ChooseSettingsWindow(const QString& model,
     return SettingsTables::WindowClassForModel(model, firmwareAtLeast);
 }
 
-FirmwareToolStart StartFirmwareTool() {
-    const QString base = pellum::files::ProgramFolder + QStringLiteral("FWUpdate/Dfu Update Tool");
+QString FirmwareToolPath() {
+    return pellum::files::ProgramFolder + QStringLiteral("FWUpdate/Dfu Update Tool");
+}
+
+QString FindFirmwareTool() {
+    const QString base = FirmwareToolPath();
     for (const QString& path : {base, base + QStringLiteral(".exe")}) {
-        const QFileInfo info(path);
-        if (!info.isFile())
-            continue;
-        if (info.isExecutable()) {
-            // Detached, no shell: the name with its spaces is one argument.
-            QProcess::startDetached(info.absoluteFilePath(), {}, info.absolutePath());
-            return FirmwareToolStart::Started;
-        }
-        QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()));
-        return FirmwareToolStart::HandedToDesktop;
+        if (QFileInfo(path).isFile())
+            return path;
     }
-    return FirmwareToolStart::Missing;
+    return QString();
+}
+
+FirmwareToolStart StartFirmwareTool() {
+    const QString path = FindFirmwareTool();
+    if (path.isEmpty())
+        return FirmwareToolStart::Missing;
+    const QFileInfo info(path);
+    if (info.isExecutable()) {
+        // Detached, no shell: the name with its spaces is one argument.
+        return QProcess::startDetached(info.absoluteFilePath(), {}, info.absolutePath())
+                   ? FirmwareToolStart::Started
+                   : FirmwareToolStart::Failed;
+    }
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()))
+               ? FirmwareToolStart::HandedToDesktop
+               : FirmwareToolStart::Failed;
 }
 
 T_frmMain_Label_Dealer::T_frmMain_Label_Dealer(const QStringList& arguments,
@@ -529,8 +541,24 @@ void T_frmMain_Label_Dealer::btnDFUClick() {
         OpenWindow(QStringLiteral("TfrmGDL"));
         return;
     }
-    if (ServiceFunctions::EnterFirmwareUpdateMode(m_session))
-        StartFirmwareTool();
+    // The update mode takes the printer out of service until the tool loads
+    // new firmware: without the tool nothing is sent, and the user confirms
+    // first.
+    const QString tool = FindFirmwareTool();
+    if (tool.isEmpty()) {
+        pellum::lang::ErrorBox(
+            pellum::lang::LangText(QStringLiteral("FormMain_Label_MSGDFUToolMissing"))
+                .replace(QStringLiteral("%1"), FirmwareToolPath()));
+        return;
+    }
+    if (!pellum::lang::ConfirmBox(pellum::lang::LangText(QStringLiteral("FormMain_Label_MSGDFU"))))
+        return;
+    if (!ServiceFunctions::EnterFirmwareUpdateMode(m_session))
+        return;
+    if (StartFirmwareTool() == FirmwareToolStart::Failed)
+        pellum::lang::ErrorBox(
+            pellum::lang::LangText(QStringLiteral("FormMain_Label_MSGDFUToolFailed"))
+                .replace(QStringLiteral("%1"), tool));
 }
 
 void T_frmMain_Label_Dealer::btnQuitClick() {

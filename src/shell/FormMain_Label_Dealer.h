@@ -25,10 +25,15 @@ QString ChooseSettingsWindow(const QString& model,
                              const std::function<bool(const QString& version)>& firmwareAtLeast);
 
 // What starting the external firmware-update tool did.
-enum class FirmwareToolStart { Started, HandedToDesktop, Missing };
-// Starts ProgramFolder + "FWUpdate/Dfu Update Tool" (or the same with
-// ".exe") detached, without a shell and without waiting; a file that is not
-// executable is handed to the desktop's default handler.
+enum class FirmwareToolStart { Started, HandedToDesktop, Missing, Failed };
+// The external firmware-update tool: ProgramFolder + "FWUpdate/Dfu Update
+// Tool", or the same with ".exe", whichever is a file; empty when neither is.
+QString FindFirmwareTool();
+// The path under which the tool is looked for (without ".exe"), as shown to
+// the user when it is missing.
+QString FirmwareToolPath();
+// Starts the tool detached, without a shell and without waiting; a file
+// that is not executable is handed to the desktop's default handler.
 FirmwareToolStart StartFirmwareTool();
 
 class T_frmMain_Label_Dealer : public QWidget {

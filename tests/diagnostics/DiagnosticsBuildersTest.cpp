@@ -172,6 +172,13 @@ TEST(TestPrintJobs, LabelJobWritesInOrder) {
          false,
          {"CLS\r\n", "SIZE 30 mm,30 mm\r\n", "TEXT 10,10,\"9\",0,1,1,\"{0} {1} {2}\"\r\n",
           "PRINT 1\r\n"}},
+        {"a double quote is escaped, not the end of the string",
+         "say \"hi\" \\ ok",
+         "30",
+         "30",
+         false,
+         {"CLS\r\n", "SIZE 30 mm,30 mm\r\n",
+          "TEXT 10,10,\"9\",0,1,1,\"say \\[\"]hi\\[\"] \\ ok\"\r\n", "PRINT 1\r\n"}},
         {"double-byte text in the ANSI code page",
          "\xE5\x95\x8A",
          "30",
@@ -209,6 +216,24 @@ TEST(TestPrintJobs, TextJobOfEachFamily) {
         EXPECT_EQ(TestPrintJobs::TextJob(QStringLiteral("Hello"), c.family),
                   QString::fromLatin1(c.job))
             << c.family;
+    // Characters that would end the text or start a command are escaped in
+    // the family's own form; the plain families take the text as it is.
+    const struct {
+        int family;
+        const char* text;
+        const char* job;
+    } escaped[] = {
+        {5, "a\"b\\c", "N\r\nA300,10,0,1,2,2,N,\"a\\\"b\\\\c\"\r\nP1\r\n"},
+        {4, "x^FSy~JA_z",
+         "^XA\r\n^FO0,0^CI14^A@N,24,24,SIMSUN.TTF^FH^FDx_5EFSy_7EJA_5Fz^FS\r\n^XZ\r\n"},
+        {4, "a_b\"c", "^XA\r\n^FO0,0^CI14^A@N,24,24,SIMSUN.TTF^FDa_b\"c^FS\r\n^XZ\r\n"},
+        {3, "a\"b^c", "a\"b^c\r\n"},
+        {0, "a\"b", "a\"b\n"},
+    };
+    for (const auto& c : escaped)
+        EXPECT_EQ(TestPrintJobs::TextJob(QString::fromLatin1(c.text), c.family),
+                  QString::fromLatin1(c.job))
+            << c.family << " " << c.text;
 }
 
 TEST(TestPrintJobs, CodePageListAndSizeBoxes) {
@@ -361,6 +386,46 @@ TEST_F(TestPrintSending, TextJobVariants) {
                   TestPrintJobs::Outcome::Done);
         EXPECT_EQ(esc->written(), p.bytes) << p.codePage;
     }
+}
+
+// Text that the code page in use cannot hold would print as "?": nothing is
+// sent (not even the mode prefix), the connection is closed and the outcome
+// names the code page and the characters.
+TEST_F(TestPrintSending, UnprintableCharactersSendNothing) {
+    Select(kPrefixModel, pellum::FamilyTSPL);
+    tspl->clear();
+    TestPrintJobs::Outcome label =
+        TestPrintJobs::PrintLabel(session, QStringLiteral(u"OK \u554A \uD55C\n\uD55C x"), "30", "30");
+    EXPECT_EQ(label.step, TestPrintJobs::Outcome::Unprintable);
+    EXPECT_EQ(label.codePage, 936); // the ANSI code page of these tests
+    EXPECT_EQ(label.characters, QStringLiteral(u"\uD55C"));
+    EXPECT_TRUE(tspl->writes().empty());
+    EXPECT_EQ(tspl->ops(), (std::vector<std::string>{"open", "close"}));
+
+    const struct {
+        int codePage;
+        int shown;
+        const char16_t* text;
+        const char16_t* missing;
+    } cases[] = {
+        {1252, 1252, u"Pr\u00fcfung \u4E2D\u6587", u"\u4E2D\u6587"},
+        {0, 936, u"\u554A\U0001F600", u"\U0001F600"},
+        {950, 950, u"\u554A\u4EEC", u"\u4EEC"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.codePage);
+        tspl->clear();
+        const TestPrintJobs::Outcome text =
+            TestPrintJobs::PrintText(session, QString::fromUtf16(c.text), c.codePage);
+        EXPECT_EQ(text.step, TestPrintJobs::Outcome::Unprintable);
+        EXPECT_EQ(text.codePage, c.shown);
+        EXPECT_EQ(text.characters, QString::fromUtf16(c.missing));
+        EXPECT_TRUE(tspl->writes().empty());
+        ASSERT_FALSE(tspl->ops().empty());
+        EXPECT_EQ(tspl->ops().back(), "close");
+    }
+    EXPECT_EQ(TestPrintJobs::CharacterList(QStringLiteral(u"\u4E2D\U0001F600x")),
+              QStringLiteral(u"\u4E2D \U0001F600 x"));
 }
 
 TEST_F(TestPrintSending, TextJobFailures) {

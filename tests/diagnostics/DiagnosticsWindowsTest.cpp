@@ -649,6 +649,21 @@ TEST_F(TextWindow, CodePageChoice) {
     EXPECT_TRUE(dialogs->messages.empty());
 }
 
+TEST_F(TextWindow, TextTheCodePageCannotHoldIsNotPrinted) {
+    Select(kPlainModel, pellum::FamilyESC);
+    text->setPlainText(QStringLiteral(u"Stra\u00dfe \u4E2D"));
+    check->click();
+    const QStringList codes = Lang("FormPrintText_cmbLanguage_ItemCode").split(QLatin1Char(','));
+    ASSERT_TRUE(codes.contains(QStringLiteral("1252")));
+    combo->setCurrentIndex(int(codes.indexOf(QStringLiteral("1252"))));
+    esc->clear();
+    print->click();
+    EXPECT_TRUE(esc->writes().empty());
+    EXPECT_EQ(Messages(), (std::vector<QString>{Lang("FormPrintText_Err_Unprintable")
+                                                    .replace("%1", "1252")
+                                                    .replace("%2", QStringLiteral(u"\u4E2D"))}));
+}
+
 TEST_F(TextWindow, Failures) {
     Select(kPrefixModel, pellum::FamilyZPL);
     text->setPlainText(QStringLiteral("Hi"));

@@ -4,6 +4,7 @@
 
 #include "PellumSdk.h"
 #include "core/PrinterObjects.h"
+#include "ports/Port.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <netdb.h>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -155,6 +160,118 @@ TEST_F(TcpDriverTest, CloseWithAnUnreadReplyStillDeliversEverythingWritten) {
               PELLUM_OK);
     ASSERT_EQ(sdk::ClosePort(handle_), PELLUM_OK);
     EXPECT_EQ(peer.Receive(data.size(), 3000), data);
+}
+
+} // namespace
+
+namespace {
+
+// A name server in the test's hands: the lookup of the TCP driver asks it
+// instead of the system's resolver. It answers every name with 127.0.0.1, or
+// with "no such name", or holds the question until released (a resolver
+// that does not answer). Only loopback is ever reached.
+struct FakeResolver {
+    enum class Answer { Loopback, NoSuchName, Hold };
+
+    static FakeResolver& Get() {
+        static FakeResolver r;
+        return r;
+    }
+    static int Lookup(const char* host, const char* service, const addrinfo* hints,
+                      addrinfo** result) {
+        FakeResolver& r = Get();
+        std::unique_lock<std::mutex> lock(r.mutex);
+        r.asked.push_back(host);
+        ++r.running;
+        const Answer answer = r.answer;
+        if (answer == Answer::Hold) {
+            // At most 10 s, so that a driver that waits for the answer fails
+            // the test instead of hanging it.
+            r.changed.wait_for(lock, std::chrono::seconds(10), [&] { return r.released; });
+        }
+        --r.running;
+        r.changed.notify_all();
+        if (answer == Answer::NoSuchName) {
+            return EAI_NONAME;
+        }
+        addrinfo numeric = *hints;
+        numeric.ai_flags |= AI_NUMERICHOST;
+        return ::getaddrinfo("127.0.0.1", service, &numeric, result);
+    }
+    // Lets a held lookup answer and waits until no lookup is running, so
+    // that no worker outlives the test.
+    void ReleaseAndWait() {
+        std::unique_lock<std::mutex> lock(mutex);
+        released = true;
+        changed.notify_all();
+        changed.wait_for(lock, std::chrono::seconds(10), [&] { return running == 0; });
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    Answer answer = Answer::Loopback;
+    bool released = false;
+    int running = 0;
+    std::vector<std::string> asked;
+};
+
+class TcpNameLookupTest : public TcpDriverTest {
+protected:
+    void SetUp() override {
+        TcpDriverTest::SetUp();
+        FakeResolver& r = FakeResolver::Get();
+        r.answer = FakeResolver::Answer::Loopback;
+        r.released = false;
+        r.asked.clear();
+        pellum::ports::SetHostLookup(&FakeResolver::Lookup);
+    }
+    void TearDown() override {
+        FakeResolver::Get().ReleaseAndWait();
+        pellum::ports::SetHostLookup(nullptr);
+        TcpDriverTest::TearDown();
+    }
+};
+
+TEST_F(TcpNameLookupTest, ANameIsLookedUpAndItsAddressConnected) {
+    TcpPeer peer;
+    EXPECT_EQ(Open("NET,label-printer.example:" + std::to_string(peer.port())), PELLUM_OK);
+    peer.Connected();
+    EXPECT_EQ(FakeResolver::Get().asked, std::vector<std::string>{"label-printer.example"});
+    const std::uint8_t byte = 0x42;
+    ASSERT_EQ(sdk::WriteData(handle_, &byte, 1), PELLUM_OK);
+    EXPECT_EQ(peer.Receive(1, 2000), Bytes{0x42});
+}
+
+TEST_F(TcpNameLookupTest, AnUnknownNameGivesHostNotFound) {
+    FakeResolver::Get().answer = FakeResolver::Answer::NoSuchName;
+    EXPECT_EQ(Open("NET,no-such-printer.example"), PELLUM_ERR_HOST_NOT_FOUND);
+}
+
+TEST_F(TcpNameLookupTest, NumericAddressesNeedNoLookup) {
+    FakeResolver::Get().answer = FakeResolver::Answer::Hold;
+    TcpPeer peer;
+    EXPECT_EQ(Open(peer.PortString()), PELLUM_OK);
+    peer.Connected();
+    EXPECT_TRUE(FakeResolver::Get().asked.empty());
+}
+
+// A lookup that never answers ends with the connect timeout: the open returns
+// while the name server still holds the question (the resolver is released
+// only afterwards, so an open that waited for it would not return in time).
+TEST_F(TcpNameLookupTest, ALookupThatDoesNotAnswerEndsAtTheConnectTimeout) {
+    FakeResolver::Get().answer = FakeResolver::Answer::Hold;
+    pellum::ports::Timing timing;
+    timing.connectTimeoutMs = 200;
+    const pellum::ports::OpenResult held =
+        pellum::ports::OpenTcpPort("slow-name-server.example", 9100, timing);
+    EXPECT_EQ(held.code, PELLUM_ERR_TIMEOUT);
+    EXPECT_EQ(held.port, nullptr);
+    // The abandoned lookup finishes on its own; the next open works.
+    FakeResolver::Get().ReleaseAndWait();
+    FakeResolver::Get().answer = FakeResolver::Answer::Loopback;
+    TcpPeer peer;
+    EXPECT_EQ(Open("NET,slow-name-server.example:" + std::to_string(peer.port())), PELLUM_OK);
+    peer.Connected();
 }
 
 } // namespace

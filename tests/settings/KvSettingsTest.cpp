@@ -356,17 +356,73 @@ TEST_F(KvModel, LeaveFieldChecks) {
         EXPECT_EQ(m.value(QStringLiteral("txtTearOff")).text, QString::fromLatin1(c.after))
             << c.model << " " << c.typed;
     }
+}
+
+// A value the user changed that would go out but is no whole number in its
+// range is refused (reported, nothing sent); what the printer reported and
+// nobody changed is not judged.
+TEST_F(KvModel, ChangedValuesOutsideTheirRangeAreRefused) {
     const struct {
+        Variant variant;
+        const char* model;
+        const char* control; // an address part is "txtSubnet4"
         const char* typed;
-        const char* after;
-    } parts[] = {{"256", "255"}, {"999", "255"}, {"255", "255"}, {"-1", "0"}, {"", ""}, {"0", "0"}};
-    for (const auto& p : parts) {
-        KvSettingsModel m(Variant::Larch, QStringLiteral("KvPlain"));
-        m.value(QStringLiteral("txtSubnet")).parts[3] = QString::fromLatin1(p.typed);
-        m.CheckAddressPart(QStringLiteral("txtSubnet"), 3);
-        EXPECT_EQ(m.value(QStringLiteral("txtSubnet")).parts[3], QString::fromLatin1(p.after))
-            << p.typed;
+        bool refused;
+        int low, high;
+    } cases[] = {
+        {Variant::Kapok, "KvPlain", "txtSubnet4", "256", true, 0, 255},
+        {Variant::Larch, "KvPlain", "txtIP1", "999", true, 0, 255},
+        {Variant::Kapok, "KvPlain", "txtGateway2", "-1", true, 0, 255},
+        {Variant::Kapok, "KvPlain", "txtIP3", "1-2", true, 0, 255},
+        {Variant::Kapok, "KvPlain", "txtIP3", "255", false, 0, 0},
+        {Variant::Kapok, "KvPlain", "txtIP3", "0", false, 0, 0},
+        {Variant::Kapok, "KvPlain", "txtIP3", "", false, 0, 0}, // the row is not sent
+        {Variant::Kapok, "KvPlain", "txtTearOff", "121", true, -120, 120},
+        {Variant::Kapok, "KvTeal", "txtTearOff", "-91", true, -90, 90},
+        {Variant::Kapok, "KvTeal", "txtTearOff", "-90", false, 0, 0},
+        {Variant::Larch, "KvTeal", "txtTearOff", "120", false, 0, 0},
+        {Variant::Kapok, "KvPlain", "txtTearOff", "-", true, -120, 120},
+        {Variant::Kapok, "KvPlain", "txtTearOff", "12-3", true, -120, 120},
+        {Variant::Larch, "KvPlain", "txtTearOff", "", true, -120, 120},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.model) + " " + c.control + "=" + c.typed);
+        Store store{FullPrinter(), {}};
+        KvSettingsModel m(c.variant, QString::fromLatin1(c.model));
+        m.ReadAll(store.getval());
+        ASSERT_FALSE(m.FirstValueOutOfRange());
+        const QString control = QString::fromLatin1(c.control);
+        const bool address = control != QLatin1String("txtTearOff");
+        const QString row = address ? control.left(control.size() - 1) : control;
+        const int part = address ? control.right(1).toInt() - 1 : -1;
+        if (address)
+            m.value(row).parts[part] = QString::fromLatin1(c.typed);
+        else
+            m.value(row).text = QString::fromLatin1(c.typed);
+        const auto refused = m.FirstValueOutOfRange();
+        ASSERT_EQ(bool(refused), c.refused);
+        if (refused) {
+            EXPECT_EQ(refused->control, row);
+            EXPECT_EQ(refused->part, part);
+            EXPECT_EQ(refused->text, QString::fromLatin1(c.typed));
+            EXPECT_EQ(refused->low, c.low);
+            EXPECT_EQ(refused->high, c.high);
+        }
     }
+    // With DHCP on no address is sent, so none is judged.
+    Store store{FullPrinter(), {}};
+    KvSettingsModel m(Variant::Kapok, QStringLiteral("KvPlain"));
+    m.ReadAll(store.getval());
+    m.value(QStringLiteral("txtIP")).parts[0] = QStringLiteral("300");
+    EXPECT_TRUE(m.FirstValueOutOfRange());
+    m.value(QStringLiteral("cmbDHCP")).list.selected = 0;
+    EXPECT_FALSE(m.FirstValueOutOfRange());
+    // A value the printer reported out of range travels back untouched.
+    store.values["eth_ip"] = QStringLiteral("300.1.1.1");
+    store.values["tear_off"] = QStringLiteral("500");
+    KvSettingsModel odd(Variant::Kapok, QStringLiteral("KvPlain"));
+    odd.ReadAll(store.getval());
+    EXPECT_FALSE(odd.FirstValueOutOfRange());
 }
 
 TEST_F(KvModel, WindowRulesFromTheModelLists) {

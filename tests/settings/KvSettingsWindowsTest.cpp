@@ -452,7 +452,8 @@ TEST_F(KvWindows, LeavingAFieldChecksItsRange) {
     QApplication::sendEvent(tear, &away);
     EXPECT_EQ(tear->text(), QStringLiteral("999"));
 
-    // Larch: each address edit checks itself, the tear-off its fixed range.
+    // Larch: the tear-off its fixed range; an address edit is not changed
+    // when left (Set refuses a part outside 0-255).
     session.SetModel(QStringLiteral("KvEpl"));
     auto larch = Open<T_frmParaSet_Larch>(KapokPrinter());
     QLineEdit* mask = Find<QLineEdit>(larch.get(), "txtSubnet4");
@@ -460,10 +461,59 @@ TEST_F(KvWindows, LeavingAFieldChecksItsRange) {
     mask->setText(QStringLiteral("256"));
     tear2->setText(QStringLiteral("150"));
     Leave(mask);
-    EXPECT_EQ(mask->text(), QStringLiteral("255"));
+    EXPECT_EQ(mask->text(), QStringLiteral("256"));
     EXPECT_EQ(tear2->text(), QStringLiteral("150"));
     Leave(tear2);
     EXPECT_EQ(tear2->text(), QStringLiteral("120"));
+}
+
+// Set with a value outside its range names the field and the range, sends
+// nothing and keeps the window open.
+TEST_F(KvWindows, SetRefusesAValueOutsideItsRange) {
+    const struct {
+        bool larch;
+        const char* edit;
+        const char* typed;
+        const char* captionKey;
+        const char* low;
+        const char* high;
+    } cases[] = {
+        {false, "txtIP1", "300", "FormParaSet_Nutmeg_lblIPAddress", "0", "255"},
+        {true, "txtGateway4", "999", "FormParaSet_Nutmeg_lblDefautGateway", "0", "255"},
+        {false, "txtSubnet2", "-4", "FormParaSet_Nutmeg_lblSubnet", "0", "255"},
+        {false, "txtTearOff", "12-3", "FormParaSet_Larch_lblTearOff", "-120", "120"},
+        {true, "txtTearOff", "-", "FormParaSet_Larch_lblTearOff", "-120", "120"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.edit) + "=" + c.typed);
+        dialogs.messages.clear();
+        session.SetModel(QStringLiteral("KvEpl"));
+        std::unique_ptr<T_frmParaSet_Kapok> w;
+        if (c.larch) {
+            Script larch = KapokPrinter(); // the Larch window also reads the ribbon switch
+            for (std::size_t i = 0; i < larch.size(); ++i)
+                if (QByteArray(larch[i].first) == "media_power_up") {
+                    larch.insert(larch.begin() + std::ptrdiff_t(i) + 1, {"sw_ribbon", "on"});
+                    break;
+                }
+            w = Open<T_frmParaSet_Larch>(larch);
+        } else
+            w = Open<T_frmParaSet_Kapok>(KapokPrinter());
+        Find<QLineEdit>(w.get(), c.edit)->setText(QString::fromLatin1(c.typed));
+        fake.clear();
+        Find<QPushButton>(w.get(), "btnSet")->click();
+        EXPECT_TRUE(fake.calls().empty());
+        EXPECT_TRUE(w->isVisible());
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_EQ(dialogs.messages[0].kind, pellum::MessageKind::Error);
+        const QString expected =
+            pellum::lang::LangText(QStringLiteral("FormParaSet_Err_OutOfRange"))
+                .replace("%1", pellum::lang::LangText(QString::fromLatin1(c.captionKey)))
+                .replace("%2", c.low)
+                .replace("%3", c.high)
+                .replace("%4", c.typed);
+        EXPECT_EQ(dialogs.messages[0].text, expected);
+    }
 }
 
 TEST_F(KvWindows, ListChangesByTheUser) {

@@ -81,19 +81,19 @@ TEST_F(SettingsCli, ShowAndSetNutmeg) {
     EXPECT_EQ(s.value("txtStopPrint"), QString::number(quint8(before[114])));
 
     const CtlResult set =
-        Ctl(model, {"settings", "set", "cmbDensity=3", "txtLabelMaxLength=100", "txtIP1=300",
-                    "cmbHeatAdj=-5", "cmbParity=odd", "txtMarkMaxLength=999"});
+        Ctl(model, {"settings", "set", "cmbDensity=3", "txtLabelMaxLength=100", "txtIP1=255",
+                    "cmbHeatAdj=-5", "cmbParity=odd", "txtMarkMaxLength=400"});
     ASSERT_EQ(set.exitCode, 0) << set.err.toStdString();
     s = Settings(set.out);
     EXPECT_EQ(s.value("cmbDensity"), "3");
     EXPECT_EQ(s.value("cmbParity"), "ODD");
-    EXPECT_EQ(s.value("txtMarkMaxLength"), "400"); // the window's field check
+    EXPECT_EQ(s.value("txtMarkMaxLength"), "400");
     const QByteArray after = ReadBlock(model);
     ASSERT_EQ(after.size(), 256);
     EXPECT_EQ(quint8(after[34]), 3);
     EXPECT_EQ(after.mid(70, 2), QByteArray::fromHex("2003"));
     EXPECT_EQ(after.mid(68, 2), QByteArray::fromHex("800C"));
-    EXPECT_EQ(quint8(after[88]), 44);
+    EXPECT_EQ(quint8(after[88]), 255);
     EXPECT_EQ(after.mid(130, 2), QByteArray::fromHex("FBFF"));
     EXPECT_EQ(quint8(after[105]), 1);
     // Bytes no setting covers stay as they were.
@@ -105,13 +105,36 @@ TEST_F(SettingsCli, RefusedValuesWriteNothing) {
     const QString model = QStringLiteral("PL-Nutmeg 200");
     StartPrinter({"--model", model.toStdString(), "--random-block", "4"});
     const QByteArray before = ReadBlock(model);
-    for (const QStringList& args :
-         {QStringList{"nosuch=1"}, QStringList{"cmbDensity=3", "cmbDensity=16"},
-          QStringList{"txtIP1=12a"}, QStringList{"txtStopPrint=1000"},
-          QStringList{"txtLabelMinLength="}, QStringList{"cmbDensity"}}) {
-        const CtlResult r = Ctl(model, QStringList{"settings", "set"} + args);
-        EXPECT_NE(r.exitCode, 0) << args.join(' ').toStdString();
-        EXPECT_FALSE(r.err.isEmpty());
+    const struct {
+        QStringList args;
+        const char* named; // what the message must name ("" any)
+    } cases[] = {
+        {{"nosuch=1"}, "nosuch"},
+        {{"cmbDensity=3", "cmbDensity=16"}, "cmbDensity"},
+        {{"txtIP1=12a"}, "txtIP1"},
+        {{"txtStopPrint=1000"}, "txtStopPrint"},
+        {{"txtLabelMinLength="}, "txtLabelMinLength"},
+        {{"cmbDensity"}, ""},
+        // Out of range: refused with the field and its range, never cut to
+        // the low 8 bits (999 would be 231) or corrected to the nearest end.
+        {{"cmbDensity=3", "txtIP1=999"}, "txtIP1 takes 0-255"},
+        {{"txtGateway4=256"}, "txtGateway4 takes 0-255"},
+        {{"txtMarkMaxLength=401"}, "txtMarkMaxLength takes 38-400"},
+        {{"txtLabelMaxLength=37"}, "txtLabelMaxLength takes 38-400"},
+        {{"txtLabelMinLength=501"}, "txtLabelMinLength takes 0-500"},
+        {{"txtStopPrint=256"}, "txtStopPrint takes 0-255"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const std::size_t journal = vp->journalLines().size();
+        const CtlResult r = Ctl(model, QStringList{"settings", "set"} + c.args);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_TRUE(r.err.contains(QLatin1String(c.named))) << r.err.toStdString();
+        // Nothing but the connection reached the printer: no block read or
+        // write.
+        const auto& lines = vp->journalLines();
+        for (std::size_t i = journal; i < lines.size(); ++i)
+            EXPECT_EQ(lines[i].find("\"kind\":\"block"), std::string::npos) << lines[i];
     }
     EXPECT_EQ(ReadBlock(model), before);
 }

@@ -175,7 +175,7 @@ TEST_F(SettingsWindows, NutmegEdgeCases) {
     Find<QComboBox>(w.get(), QStringLiteral("cmbDHCP"))->setCurrentIndex(0);
     EXPECT_TRUE(ip1->isEnabled());
     Find<QComboBox>(w.get(), QStringLiteral("cmbDHCP"))->setCurrentIndex(1);
-    ip1->setText(QStringLiteral("300"));
+    ip1->setText(QStringLiteral("255"));
 
     // Leave-field checks.
     auto labelMax = Find<QLineEdit>(w.get(), QStringLiteral("txtLabelMaxLength"));
@@ -194,9 +194,10 @@ TEST_F(SettingsWindows, NutmegEdgeCases) {
     w->CheckValue(stop);
     EXPECT_EQ(stop->text(), QStringLiteral("255"));
     auto labelMin = Find<QLineEdit>(w.get(), QStringLiteral("txtLabelMinLength"));
-    labelMin->setText(QStringLiteral("999")); // no check
+    labelMin->setText(QStringLiteral("999")); // not corrected when left (refused at Set)
     w->CheckValue(labelMin);
     EXPECT_EQ(labelMin->text(), QStringLiteral("999"));
+    labelMin->setText(QStringLiteral("20"));
 
     heat->setCurrentText(QStringLiteral("-5"));
     speed->setCurrentText(QStringLiteral("3"));
@@ -206,7 +207,9 @@ TEST_F(SettingsWindows, NutmegEdgeCases) {
     EXPECT_EQ(r[130], 0xFB);
     EXPECT_EQ(r[131], 0xFF);
     EXPECT_EQ(r[132], 3);
-    EXPECT_EQ(r[88], 44);
+    EXPECT_EQ(r[88], 255);
+    EXPECT_EQ(r[134], 160); // 20 mm
+    EXPECT_EQ(r[135], 0);
     EXPECT_EQ(r[84], 1);
     EXPECT_EQ(r[70], 0x20);
     EXPECT_EQ(r[71], 0x03);
@@ -247,6 +250,114 @@ TEST_F(SettingsWindows, EmptyOrNonNumericFieldStopsSet) {
         EXPECT_TRUE(dialogs.messages[0].text.contains(QLatin1String("not a valid number")))
             << dialogs.messages[0].text.toStdString();
     }
+}
+
+// A value the user enters outside its field's range is refused at Set with
+// a message that names the field and the range; nothing goes to the printer
+// and the window stays open. Fields that are corrected when left are
+// refused too when Set comes before leaving (Enter presses Set).
+TEST_F(SettingsWindows, SetRefusesValuesOutsideTheirRange) {
+    const struct {
+        const char* cls;
+        const char* field;
+        const char* typed;
+        const char* captionKey;
+        const char* low;
+        const char* high;
+    } cases[] = {
+        {"T_frmParaSet_Nutmeg", "txtIP1", "300", "FormParaSet_Nutmeg_lblIPAddress", "0", "255"},
+        {"T_frmParaSet_Poplar", "txtSubnet3", "256", "FormParaSet_Nutmeg_lblSubnet", "0", "255"},
+        {"T_frmParaSet_Quince", "txtGateway4", "999", "FormParaSet_Quince_lblDefautGateway", "0",
+         "255"},
+        {"T_frmParaSet_Nutmeg", "txtLabelMinLength", "501", "FormParaSet_Nutmeg_lblLabelMinLength",
+         "0", "500"},
+        {"T_frmParaSet_Nutmeg", "txtLabelMaxLength", "401", "FormParaSet_Nutmeg_lblLabelMaxLength",
+         "38", "400"},
+        {"T_frmParaSet_Maple", "txtLabelMinLength", "37", "FormParaSet_Maple_lblLabelMinLength",
+         "38", "400"},
+        {"T_frmParaSet_Birch", "txtMarkMaxLength", "501", "FormParaSet_Nutmeg_lblMarkMaxLength",
+         "0", "500"},
+        {"T_frmParaSet_Dogwood", "txtStopPrint", "256", "FormParaSet_Nutmeg_lblStopPrint1", "0",
+         "255"},
+        {"T_frmParaSet_Juniper", "txtHOrigin", "90", "FormParaSet_Sumac_lblHOrigin", "0", "89"},
+        {"T_frmParaSet_Maple", "txtValleyThresholdRate", "101",
+         "FormParaSet_Maple_lblValleyThresholdRate", "0", "100"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.cls) + " " + c.field + "=" + c.typed);
+        fake.clear();
+        dialogs.messages.clear();
+        auto w = Open(QString::fromLatin1(c.cls), RandomBlock(30));
+        ASSERT_TRUE(dialogs.messages.empty());
+        if (auto dhcp = Find<QComboBox>(w.get(), QStringLiteral("cmbDHCP")))
+            dhcp->setCurrentIndex(0);
+        auto edit = Find<QLineEdit>(w.get(), QString::fromLatin1(c.field));
+        ASSERT_TRUE(edit);
+        edit->setText(QString::fromLatin1(c.typed));
+        fake.clear();
+        Find<QPushButton>(w.get(), QStringLiteral("btnSet"))->click();
+        EXPECT_TRUE(fake.calls().empty());
+        EXPECT_TRUE(w->isVisible());
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_EQ(dialogs.messages[0].kind, pellum::MessageKind::Error);
+        const QString expected =
+            pellum::lang::LangText(QStringLiteral("FormParaSet_Err_OutOfRange"))
+                .replace("%1", pellum::lang::LangText(QString::fromLatin1(c.captionKey)))
+                .replace("%2", c.low)
+                .replace("%3", c.high)
+                .replace("%4", c.typed);
+        EXPECT_EQ(dialogs.messages[0].text, expected);
+    }
+    // The voltage has a decimal range.
+    dialogs.messages.clear();
+    auto maple = Open(QStringLiteral("T_frmParaSet_Maple"), RandomBlock(31));
+    Find<QLineEdit>(maple.get(), QStringLiteral("txtVoltageBetweenLabelGap"))
+        ->setText(QLocale::system().toString(3.4));
+    fake.clear();
+    Find<QPushButton>(maple.get(), QStringLiteral("btnSet"))->click();
+    EXPECT_TRUE(fake.calls().empty());
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].text.contains(QLocale::system().toString(3.3)));
+    // The ends of a range are taken.
+    dialogs.messages.clear();
+    auto nutmeg = Open(QStringLiteral("T_frmParaSet_Nutmeg"), RandomBlock(32));
+    Find<QLineEdit>(nutmeg.get(), QStringLiteral("txtIP4"))->setText(QStringLiteral("255"));
+    Find<QLineEdit>(nutmeg.get(), QStringLiteral("txtLabelMinLength"))->setText("500");
+    Find<QLineEdit>(nutmeg.get(), QStringLiteral("txtLabelMaxLength"))->setText("38");
+    fake.clear();
+    Find<QPushButton>(nutmeg.get(), QStringLiteral("btnSet"))->click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, pellum::lang::Msg(QStringLiteral("_ParaSet_OK")));
+    const ParameterBlock r = Received();
+    EXPECT_EQ(r[91], 255);
+    EXPECT_EQ(U16(r, 134), 4000);
+    EXPECT_EQ(U16(r, 70), 304);
+}
+
+// Every hint beside a range-checked field states the range the field is
+// held to, and every field that is corrected when left has such a hint.
+TEST_F(SettingsWindows, HintsStateTheRangeOfTheirField) {
+    for (const char* language : {"1033", "2052", "1028"}) {
+        pellum::lang::LanguageId = QString::fromLatin1(language);
+        pellum::lang::LoadMessageTable();
+        for (const SettingsTables::WindowSpec& w : SettingsTables::AllWindows()) {
+            for (const SettingsTables::Field& f : w.fields) {
+                if (!f.check.active)
+                    continue;
+                SCOPED_TRACE(language + (" " + w.className + " " + f.control).toStdString());
+                if (f.check.clamp) {
+                    EXPECT_FALSE(f.trailingText.isEmpty());
+                }
+                if (!f.trailingText.isEmpty()) {
+                    EXPECT_TRUE(SettingsTables::ResolveText(f.trailingText)
+                                    .contains(SettingsTables::RangeText(f)))
+                        << SettingsTables::ResolveText(f.trailingText).toStdString();
+                }
+            }
+        }
+    }
+    pellum::lang::LanguageId = QStringLiteral("1033");
+    pellum::lang::LoadMessageTable();
 }
 
 TEST_F(SettingsWindows, FailedReadShowsTheMessageAndClosesAfterTheTimer) {
@@ -554,7 +665,8 @@ TEST_F(SettingsWindows, EveryTextKeyIsInEveryLanguage) {
         for (const auto& f : w.fields)
             keys << f.captionKey << f.trailingText << f.entries;
     }
-    keys << QStringLiteral("FormParaSet_Err_NotANumber");
+    keys << QStringLiteral("FormParaSet_Err_NotANumber")
+         << QStringLiteral("FormParaSet_Err_OutOfRange");
     keys.removeDuplicates();
     for (const char* language : {"1033", "2052", "1028"}) {
         pellum::lang::LanguageId = QString::fromLatin1(language);

@@ -2,6 +2,7 @@
 // settings-window table and the bytes every service function sends.
 #include "shell/FormMain_Label_Dealer.h"
 
+#include "core/Localization.h"
 #include "gui/GuiWindowRegistry.h"
 #include "settings/PrinterCMD.h"
 #include "shell/FormPrinterManage_Label.h"
@@ -521,39 +522,68 @@ TEST_F(MainWindow, WindowButtonsOpenTheirWindowsByName) {
 
 TEST_F(MainWindow, FirmwareUpdateSendsTheModeCommandThenStartsTheTool) {
     Open("PL-Nutmeg 200|USB|USB\r\nPL-Oak 50|USB|USB\r\nPL-Larch 620|USB|USB\r\n");
+    const QString toolFolder = folder->programFolder() + QStringLiteral("FWUpdate/");
+    const QString toolPath = toolFolder + QStringLiteral("Dfu Update Tool");
+    auto Lang = [](const char* key) { return pellum::lang::LangText(QLatin1String(key)); };
+
+    // No tool: the user is told where it was looked for, and the printer is
+    // not put into update mode (nothing would bring it out again).
+    dialogs->messages.clear();
+    Button("btnDFU")->click();
+    EXPECT_TRUE(tspl->ops().empty());
+    EXPECT_TRUE(dialogs->confirmations.empty());
+    ASSERT_EQ(dialogs->messages.size(), 1u);
+    EXPECT_EQ(dialogs->messages[0].kind, pellum::MessageKind::Error);
+    EXPECT_EQ(dialogs->messages[0].text,
+              Lang("FormMain_Label_MSGDFUToolMissing").replace("%1", toolPath));
+    EXPECT_EQ(StartFirmwareTool(), FirmwareToolStart::Missing);
+
     // A tool that leaves a mark when it runs (started without a shell, so
     // the space in its name needs no quoting).
-    const QString toolFolder = folder->programFolder() + QStringLiteral("FWUpdate/");
     QDir().mkpath(toolFolder);
     const QString mark = folder->programFolder() + QStringLiteral("tool-ran");
-    QFile tool(toolFolder + QStringLiteral("Dfu Update Tool"));
+    QFile tool(toolPath);
     ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
     tool.write(("#!/bin/sh\ntouch '" + mark + "'\n").toUtf8());
     tool.close();
     tool.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(FindFirmwareTool(), toolPath);
 
+    // Cancel at the confirmation: nothing is sent, the tool does not run.
+    dialogs->messages.clear();
+    dialogs->confirmAnswers = {false};
     Button("btnDFU")->click();
+    EXPECT_EQ(dialogs->confirmations, std::vector<QString>{Lang("FormMain_Label_MSGDFU")});
+    EXPECT_TRUE(tspl->ops().empty());
+    EXPECT_TRUE(dialogs->messages.empty());
+
+    // OK: the mode command, then the tool.
+    dialogs->confirmations.clear();
+    Button("btnDFU")->click();
+    EXPECT_EQ(dialogs->confirmations.size(), 1u);
     EXPECT_EQ(tspl->written(), QByteArray("ZZZDFUMODE\r\n"));
     EXPECT_EQ(tspl->ops(), (Ops{"open", "write", "close"}));
     for (int i = 0; i < 100 && !QFile::exists(mark); ++i)
         QThread::msleep(20);
     EXPECT_TRUE(QFile::exists(mark));
+    EXPECT_TRUE(dialogs->messages.empty());
 
-    // DFUWithoutCMD: only the tool.
+    // DFUWithoutCMD: after the confirmation, only the tool.
     Click(1);
+    dialogs->confirmations.clear();
     Button("btnDFU")->click();
+    EXPECT_EQ(dialogs->confirmations.size(), 1u);
     EXPECT_TRUE(tspl->ops().empty());
     // IsbtnGDL: the firmware window, which this program does not have yet.
     Click(2);
     dialogs->messages.clear();
+    dialogs->confirmations.clear();
     Button("btnDFU")->click();
     EXPECT_TRUE(tspl->ops().empty());
+    EXPECT_TRUE(dialogs->confirmations.empty());
     ASSERT_EQ(dialogs->messages.size(), 1u);
     EXPECT_EQ(dialogs->messages[0].kind, pellum::MessageKind::Information);
-
-    // Missing tool: unnoticed.
-    QFile::remove(toolFolder + QStringLiteral("Dfu Update Tool"));
-    EXPECT_EQ(StartFirmwareTool(), FirmwareToolStart::Missing);
+    QFile::remove(toolPath);
 }
 
 } // namespace

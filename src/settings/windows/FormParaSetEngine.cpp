@@ -540,6 +540,16 @@ void FormParaSetEngine::ShowConversionError(int field) {
                                .replace(QStringLiteral("%1"), text));
 }
 
+void FormParaSetEngine::ShowRangeError(int field) {
+    const Field& f = m_model->field(field);
+    pellum::lang::ErrorBox(
+        pellum::lang::LangText(QStringLiteral("FormParaSet_Err_OutOfRange"))
+            .replace(QStringLiteral("%1"), m_model->Caption(field))
+            .replace(QStringLiteral("%2"), ShownNumber(f.check.low))
+            .replace(QStringLiteral("%3"), ShownNumber(f.check.high))
+            .replace(QStringLiteral("%4"), m_model->value(field).text.trimmed()));
+}
+
 bool FormParaSetEngine::ReplacePrintSetting() {
     PullValues();
     int errorField = -1;
@@ -552,6 +562,11 @@ bool FormParaSetEngine::ReplacePrintSetting() {
         return false;
     case StoreError::Conversion:
         ShowConversionError(errorField);
+        if (QWidget* w = ControlOf(errorField))
+            w->setFocus();
+        return false;
+    case StoreError::Range:
+        ShowRangeError(errorField);
         if (QWidget* w = ControlOf(errorField))
             w->setFocus();
         return false;
@@ -652,7 +667,7 @@ bool FormParaSetEngine::eventFilter(QObject* watched, QEvent* event) {
         }
         return false;
     }
-    if (event->type() == QEvent::FocusOut && f.check.active) {
+    if (event->type() == QEvent::FocusOut && f.check.active && f.check.clamp) {
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
         // A message box or a closing window takes the focus too; only a
         // real move to another control is "leaving the field".

@@ -87,6 +87,8 @@ private:
     void PushValues();
     void EnableBluetooth(bool on);
     void ShowConversionError(int field);
+    // Names the field and its range; nothing has been written.
+    void ShowRangeError(int field);
     QWidget* ControlOf(int field) const;
     int FieldOf(QObject* control) const;
     bool ModelInOnlyChinese() const;

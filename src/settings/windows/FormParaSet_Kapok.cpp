@@ -316,6 +316,21 @@ void T_frmParaSet_Kapok::btnSetClick() {
         pellum::lang::ErrorBox(pellum::lang::Msg(QStringLiteral("_Err_BTPWD_Len")));
         return;
     }
+    if (const auto refused = m_model->FirstValueOutOfRange()) {
+        // Nothing is sent: the window stays open on the value at fault.
+        const Field& f = m_model->field(m_model->indexOf(refused->control));
+        pellum::lang::ErrorBox(Text(QStringLiteral("FormParaSet_Err_OutOfRange"))
+                                   .replace(QStringLiteral("%1"), Text(f.captionKey))
+                                   .replace(QStringLiteral("%2"), QString::number(refused->low))
+                                   .replace(QStringLiteral("%3"), QString::number(refused->high))
+                                   .replace(QStringLiteral("%4"), refused->text));
+        const QString name = refused->part >= 0
+                                 ? refused->control + QString::number(refused->part + 1)
+                                 : refused->control;
+        if (QLineEdit* edit = Edit(name))
+            edit->setFocus();
+        return;
+    }
     if (PrinterCMD::CmdOpen(m_session)) {
         ReplacePrintSetting();
         PrinterCMD::CmdClose(m_session);

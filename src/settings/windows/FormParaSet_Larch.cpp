@@ -16,18 +16,10 @@ bool T_frmParaSet_Larch::CheckImportNumber_(QChar c) {
 }
 
 void T_frmParaSet_Larch::CheckValue(QLineEdit* left) {
-    if (!left)
-        return;
-    if (left->objectName() == QLatin1String("txtTearOff")) {
+    // Only the tear-off edit is corrected when left; an address part
+    // outside 0-255 stays as typed and is refused at Set.
+    if (left && left->objectName() == QLatin1String("txtTearOff"))
         CheckValue_();
-        return;
-    }
-    // An address edit: its name is the row's prefix and the part 1-4.
-    const QString name = left->objectName();
-    const int part = name.right(1).toInt() - 1;
-    Pull();
-    m_model->CheckAddressPart(name.left(name.size() - 1), part);
-    Push();
 }
 
 void T_frmParaSet_Larch::CheckValue_() {

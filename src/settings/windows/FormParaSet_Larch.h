@@ -1,7 +1,7 @@
 // The settings window of the Larch key-value models: the Kapok window with a
 // print-method group (ribbon switch), the emulation written first, an
 // emulation list that some models may not change, fixed tear-off limits and
-// range checks on the address edits.
+// three-digit address edits.
 #pragma once
 
 #include "settings/windows/FormParaSet_Kapok.h"
@@ -15,7 +15,8 @@ public:
     // digits and "-".
     static bool CheckImportNumber(QChar c);
     static bool CheckImportNumber_(QChar c);
-    // Leaving an address edit: 0-255. Leaving the tear-off edit: CheckValue_.
+    // Leaving the tear-off edit: CheckValue_. Address edits are checked at
+    // Set (0-255), not corrected when left.
     void CheckValue(QLineEdit* left) override;
     // The tear-off range -120 to 120.
     void CheckValue_();
